@@ -1,0 +1,5 @@
+#include "app/run_report.h"
+
+int main(int argc, char** argv) {
+    return runReport(argc, argv);
+}

@@ -1,0 +1,7 @@
+#pragma once
+
+#include "platform/text_stream.h"
+
+// Reads the log to its end, or up to a failed read, handing every line to the
+// entry writer, then finishes the open entry.
+void readLog(TextInput& log);

@@ -1,0 +1,66 @@
+#include "log/session_files.h"
+
+#include <cstring>
+#include <initializer_list>
+
+#include "settings/diagnostics.h"
+
+namespace {
+
+TextOutput sessionFile;
+char sessionFileName[SessionFileNameSize];
+
+char upper(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+bool equalsIgnoringCase(const char* text, std::size_t length, const char* upperCaseWord) {
+    if (std::strlen(upperCaseWord) != length) return false;
+    for (std::size_t i = 0; i < length; ++i) {
+        if (upper(text[i]) != upperCaseWord[i]) return false;
+    }
+    return true;
+}
+
+bool isDeviceName(const char* base, std::size_t length) {
+    while (length > 0 && (base[length - 1] == ' ' || base[length - 1] == '.')) --length;
+    for (const char* device : {"CON", "PRN", "AUX", "NUL"}) {
+        if (equalsIgnoringCase(base, length, device)) return true;
+    }
+    if (length == 4 && base[3] >= '1' && base[3] <= '9') {
+        return equalsIgnoringCase(base, 3, "COM") || equalsIgnoringCase(base, 3, "LPT");
+    }
+    return false;
+}
+
+}  // namespace
+
+void buildSessionFileName(const Line& line, char (&name)[SessionFileNameSize]) {
+    std::size_t count = 0;
+    for (std::size_t position = 2; position <= 5 && position < line.length; ++position) {
+        name[count++] = line.text[position];
+    }
+    std::memcpy(name + count, ".LOG", sizeof ".LOG");
+}
+
+bool isAcceptableSessionFileName(const char* name) {
+    std::size_t length = std::strlen(name);
+    for (std::size_t i = 0; i < length; ++i) {
+        unsigned char c = static_cast<unsigned char>(name[i]);
+        if (c < 0x20 || std::strchr("<>:\"/\\|?*", c)) return false;
+    }
+    return !isDeviceName(name, length - (sizeof ".LOG" - 1));
+}
+
+TextOutput* openSessionFile(const Line& line) {
+    buildSessionFileName(line, sessionFileName);
+    if (!isAcceptableSessionFileName(sessionFileName) || !openAppendOutput(sessionFile, sessionFileName)) {
+        reportSessionFileOpenFailure(sessionFileName);
+        return nullptr;
+    }
+    return &sessionFile;
+}
+
+void closeSessionFile(TextOutput& stream) {
+    if (!closeOutput(stream)) reportSessionFileWriteFailure(sessionFileName);
+}

@@ -1,0 +1,24 @@
+// With /S every entry goes to the file named after its session number,
+// positions 2 to 5 of the entry line, plus ".LOG", in the current directory.
+// The file is opened for appending when the entry starts and closed when it
+// ends, so that no file stays open from one entry to the next.
+#pragma once
+
+#include <cstddef>
+
+#include "platform/text_stream.h"
+
+constexpr std::size_t SessionFileNameSize = 32;
+
+// Takes the characters at positions 2 to 5 of the line as read, stopping at
+// its end, and appends ".LOG".
+void buildSessionFileName(const Line& line, char (&name)[SessionFileNameSize]);
+// False for a name that Windows could not hold as a plain file in the
+// current directory: a control character, one of < > : " / \ | ? *, or a
+// device name. Both builds refuse the same names.
+bool isAcceptableSessionFileName(const char* name);
+
+// Null, after telling so on standard error, when the file cannot be opened.
+TextOutput* openSessionFile(const Line& line);
+// Tells on standard error when the entry's text could not all be written.
+void closeSessionFile(TextOutput& stream);

@@ -1,0 +1,208 @@
+#include "platform/text_stream.h"
+
+#include <cstring>
+
+namespace {
+
+constexpr char CtrlZ = 0x1A;
+
+// Large blocks keep the system calls few; a line never needs more than
+// LineBufferSize bytes of them at once (511 characters and a dropped CR).
+constexpr std::size_t InputBlockSize = 256 * 1024;
+constexpr std::size_t OutputBlockSize = 64 * 1024;
+constexpr std::size_t ErrorBlockSize = 4 * 1024;
+
+char inputBlock[InputBlockSize];
+char standardOutputBlock[OutputBlockSize];
+char standardErrorBlock[ErrorBlockSize];
+char appendBlock[OutputBlockSize];
+
+void findNextZero(TextInput& input) {
+    const void* zero = std::memchr(input.block + input.pos, 0, input.end - input.pos);
+    input.nextZero = zero ? static_cast<const char*>(zero) - input.block : input.end;
+}
+
+// Moves the unread rest to the front and reads until a whole line's worth of
+// bytes is there or the input has ended.
+void refill(TextInput& input) {
+    if (input.pos > 0) {
+        std::memmove(input.block, input.block + input.pos, input.end - input.pos);
+        input.end -= input.pos;
+        input.pos = 0;
+    }
+    while (input.end < LineBufferSize && !input.sourceEnded) {
+        long got = input.read(input.handle, input.block + input.end, input.capacity - input.end);
+        if (got <= 0) {
+            input.failed = got < 0;
+            input.sourceEnded = true;
+            break;
+        }
+        char* fresh = input.block + input.end;
+        const void* ctrlZ = std::memchr(fresh, CtrlZ, static_cast<std::size_t>(got));
+        if (ctrlZ) {
+            input.end = static_cast<const char*>(ctrlZ) - input.block;
+            input.sourceEnded = true;
+        } else {
+            input.end += static_cast<std::size_t>(got);
+        }
+    }
+    findNextZero(input);
+}
+
+void appendBytes(TextOutput& output, const char* data, std::size_t size) {
+    if (output.failed) return;
+    if (output.used + size > output.capacity) {
+        if (!flushOutput(output)) return;
+        if (size > output.capacity) {
+            output.failed = !osWriteAll(output.handle, data, size);
+            return;
+        }
+    }
+    std::memcpy(output.buffer + output.used, data, size);
+    output.used += size;
+}
+
+void attachOutput(TextOutput& output, OsHandle handle, char* buffer, std::size_t capacity) {
+    output.handle = handle;
+    output.buffer = buffer;
+    output.capacity = capacity;
+    output.used = 0;
+    output.failed = false;
+}
+
+}  // namespace
+
+TextOutput standardOutput;
+TextOutput standardError;
+
+void attachTextInput(TextInput& input, OsHandle handle, ReadFunction read) {
+    input = TextInput{};
+    input.handle = handle;
+    input.read = read;
+    input.block = inputBlock;
+    input.capacity = InputBlockSize;
+}
+
+bool openTextInput(TextInput& input, const char* path) {
+    OsHandle handle;
+    if (!osOpenForReading(path, &handle)) return false;
+    attachTextInput(input, handle, osRead);
+    return true;
+}
+
+bool readLine(TextInput& input, Line& line) {
+    if (input.end - input.pos < LineBufferSize && !input.sourceEnded) refill(input);
+    std::size_t available = input.end - input.pos;
+    if (available == 0) {
+        if (!input.failed) input.eof = true;
+        return false;
+    }
+    char* start = input.block + input.pos;
+    std::size_t window = available < LineBufferSize ? available : LineBufferSize;
+    char* lineFeed = static_cast<char*>(std::memchr(start, '\n', window));
+    std::size_t consumed;
+    std::size_t length;
+    if (lineFeed) {
+        consumed = static_cast<std::size_t>(lineFeed - start) + 1;
+        length = consumed;
+        if (lineFeed > start && lineFeed[-1] == '\r') {
+            // Drop the CR: the line now ends with the LF written over it.
+            lineFeed[-1] = '\n';
+            length = consumed - 1;
+        } else if (length > MaxLineLength) {
+            consumed = length = MaxLineLength;
+        }
+    } else if (available >= MaxLineLength) {
+        // A full buffer's worth stops the read before it looks further, so
+        // the end-of-file indicator is left for the next read to set.
+        consumed = length = MaxLineLength;
+    } else {
+        consumed = length = available;
+        if (!input.failed) input.eof = true;
+    }
+    line.text = start;
+    line.readLength = length;
+    line.length = input.nextZero < input.pos + length ? input.nextZero - input.pos : length;
+    input.pos += consumed;
+    if (input.nextZero < input.pos) findNextZero(input);
+    return true;
+}
+
+bool closeTextInput(TextInput& input) {
+    return osClose(input.handle);
+}
+
+void openStandardStreams() {
+    attachOutput(standardOutput, osStandardOutput(), standardOutputBlock, OutputBlockSize);
+    attachOutput(standardError, osStandardError(), standardErrorBlock, ErrorBlockSize);
+}
+
+bool openAppendOutput(TextOutput& output, const char* path) {
+    OsHandle handle;
+    if (!osOpenForAppending(path, &handle)) return false;
+    attachOutput(output, handle, appendBlock, OutputBlockSize);
+    return true;
+}
+
+void writeText(TextOutput& output, const char* text, std::size_t length) {
+    while (length > 0) {
+        const char* lineFeed = static_cast<const char*>(std::memchr(text, '\n', length));
+        if (!lineFeed) {
+            appendBytes(output, text, length);
+            return;
+        }
+        std::size_t before = static_cast<std::size_t>(lineFeed - text);
+        appendBytes(output, text, before);
+        appendBytes(output, "\r\n", 2);
+        text += before + 1;
+        length -= before + 1;
+    }
+}
+
+void writeString(TextOutput& output, const char* text) {
+    writeText(output, text, std::strlen(text));
+}
+
+void writeChar(TextOutput& output, char c) {
+    if (c == '\n') {
+        appendBytes(output, "\r\n", 2);
+    } else {
+        appendBytes(output, &c, 1);
+    }
+}
+
+void writeDecimal(TextOutput& output, std::int64_t value) {
+    char digits[24];
+    char* p = digits + sizeof digits;
+    std::uint64_t magnitude = value < 0 ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
+    do {
+        *--p = static_cast<char>('0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude > 0);
+    if (value < 0) *--p = '-';
+    appendBytes(output, p, static_cast<std::size_t>(digits + sizeof digits - p));
+}
+
+void writeHex(TextOutput& output, std::uint32_t value, int minDigits) {
+    char digits[8];
+    int count = 0;
+    do {
+        digits[7 - count] = "0123456789ABCDEF"[value & 0xF];
+        value >>= 4;
+        ++count;
+    } while (value > 0 || count < minDigits);
+    appendBytes(output, digits + 8 - count, static_cast<std::size_t>(count));
+}
+
+bool flushOutput(TextOutput& output) {
+    if (!output.failed && output.used > 0) output.failed = !osWriteAll(output.handle, output.buffer, output.used);
+    output.used = 0;
+    return !output.failed;
+}
+
+bool closeOutput(TextOutput& output) {
+    bool written = flushOutput(output);
+    bool closed = osClose(output.handle);
+    output.handle = -1;
+    return written && closed;
+}

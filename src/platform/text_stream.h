@@ -1,0 +1,102 @@
+// Buffered text streams over OS file handles.
+//
+// The tool's input and output follow the Windows text-mode rules on every
+// platform, so that both builds give the same bytes:
+//   reading: a carriage return directly before a line feed is dropped, any
+//            other carriage return stays; a Ctrl-Z byte (0x1A) ends the input;
+//            a line holds at most LineBufferSize - 1 characters, up to and
+//            including its line feed;
+//   writing: every line feed becomes a carriage return and a line feed.
+// The rules live in text_stream.cc; os_posix.cc and os_win32.cc only move
+// bytes between these buffers and the system.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// One line as the bounded line read delivers it, with the same contract as a
+// 512-byte line buffer: at most LineBufferSize - 1 characters.
+constexpr std::size_t LineBufferSize = 512;
+constexpr std::size_t MaxLineLength = LineBufferSize - 1;
+
+// ---- OS layer: one implementation per platform ---------------------------
+
+using OsHandle = std::intptr_t;
+
+// Opens for reading only, sharing the file with every other reader and
+// writer. A directory counts as a file that cannot be opened.
+bool osOpenForReading(const char* path, OsHandle* handle);
+// Opens for appending: creates a missing file, never truncates, every write
+// goes to the file's end.
+bool osOpenForAppending(const char* path, OsHandle* handle);
+// Returns the number of bytes read, 0 at the end of the input, -1 on error.
+long osRead(OsHandle handle, char* buffer, std::size_t size);
+bool osWriteAll(OsHandle handle, const char* data, std::size_t size);
+bool osClose(OsHandle handle);
+OsHandle osStandardOutput();
+OsHandle osStandardError();
+
+// ---- Input ----------------------------------------------------------------
+
+using ReadFunction = long (*)(OsHandle handle, char* buffer, std::size_t size);
+
+// A line is a view into the input's block: `text` holds `length` characters.
+// A zero byte ends the line's text, so `length` stops before the first one;
+// `readLength` counts every character read, zero bytes and the line feed
+// included.
+struct Line {
+    char* text;
+    std::size_t length;
+    std::size_t readLength;
+};
+
+struct TextInput {
+    OsHandle handle = -1;
+    ReadFunction read = osRead;
+    char* block = nullptr;
+    std::size_t capacity = 0;
+    std::size_t pos = 0;       // first byte not yet returned
+    std::size_t end = 0;       // end of the valid bytes
+    std::size_t nextZero = 0;  // first zero byte at or after pos, or end
+    bool sourceEnded = false;  // the system said end, a read failed, or Ctrl-Z
+    bool eof = false;          // the end-of-file indicator
+    bool failed = false;       // a read failed for another reason
+};
+
+// Opens `path` into the process's one log input stream.
+bool openTextInput(TextInput& input, const char* path);
+// Prepares `input` to read through `read` from `handle`, into the process's
+// input block.
+void attachTextInput(TextInput& input, OsHandle handle, ReadFunction read);
+// Returns false when no line was read: at the end of the input (the
+// end-of-file indicator is then set) or after a failed read (`failed` is then
+// set). A last line without a line feed sets the indicator as it is returned.
+bool readLine(TextInput& input, Line& line);
+bool closeTextInput(TextInput& input);
+
+// ---- Output ---------------------------------------------------------------
+
+struct TextOutput {
+    OsHandle handle = -1;
+    char* buffer = nullptr;
+    std::size_t capacity = 0;
+    std::size_t used = 0;
+    bool failed = false;  // a write failed; later output is dropped
+};
+
+extern TextOutput standardOutput;
+extern TextOutput standardError;
+
+void openStandardStreams();
+// Opens `path` for appending into the process's one session-file stream.
+bool openAppendOutput(TextOutput& output, const char* path);
+// Writes `length` bytes, each line feed as a carriage return and a line feed.
+void writeText(TextOutput& output, const char* text, std::size_t length);
+void writeString(TextOutput& output, const char* text);
+void writeChar(TextOutput& output, char c);
+void writeDecimal(TextOutput& output, std::int64_t value);
+// Upper-case hexadecimal with at least `minDigits` digits.
+void writeHex(TextOutput& output, std::uint32_t value, int minDigits);
+// Both return false when any write since the stream was opened failed.
+bool flushOutput(TextOutput& output);
+bool closeOutput(TextOutput& output);

@@ -1,0 +1,12 @@
+// Every message the tool shows on standard error about something that could
+// not be done. Each one also marks the run as failed, which the run driver
+// turns into exit status 1 when the run ends.
+#pragma once
+
+extern bool runFailed;
+
+void reportLogOpenFailure(const char* path);
+void reportLogReadFailure(const char* path);
+void reportSessionFileOpenFailure(const char* name);
+void reportSessionFileWriteFailure(const char* name);
+void reportStandardOutputFailure();

@@ -1,0 +1,3 @@
+#include "settings/run_settings.h"
+
+RunSettings runSettings;

@@ -1,0 +1,27 @@
+// Helpers shared by the unit tests: a fresh run state, and standard output
+// and standard error captured into files and read back byte for byte.
+#pragma once
+
+#include <string>
+
+#include "platform/text_stream.h"
+
+void resetRunState();
+
+struct Captured {
+    std::string output;
+    std::string error;
+};
+
+// Points standard output and standard error at scratch files.
+void beginCapture();
+// Flushes both and gives back everything written to them since beginCapture.
+Captured endCapture();
+
+std::string readWholeFile(const std::string& path);
+void writeWholeFile(const std::string& path, const std::string& bytes);
+
+// Reads from `bytes`, delivering at most `chunk` bytes per system read; when
+// `failAfter` is set, a read after that many bytes fails.
+void attachScriptedInput(TextInput& input, const std::string& bytes, std::size_t chunk,
+                         long failAfter = -1);
