@@ -236,12 +236,13 @@ struct Result {
 // Standard output and standard error go to files, not pipes: under Wine,
 // helper processes inherit the handles and would hold a pipe open.
 Result runTool(const std::vector<std::string>& arguments, const Tree& before,
-               const std::string& outputPath = "") {
+               const std::string& outputPath = "", void (*prepare)(const std::string& work) = nullptr) {
     char scratchTemplate[] = "/tmp/tarvex-e2e-XXXXXX";
     std::string scratch = mkdtemp(scratchTemplate);
     std::string work = scratch + "/work";
     mkdir(work.c_str(), 0777);
     makeTree(work, before);
+    if (prepare) prepare(work);
     std::string out = outputPath.empty() ? scratch + "/stdout" : outputPath;
     std::string err = scratch + "/stderr";
 
@@ -268,7 +269,7 @@ Result runTool(const std::vector<std::string>& arguments, const Tree& before,
     int status = 0;
     waitpid(child, &status, 0);
     result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    result.output = readWholeFile(out);
+    if (outputPath.empty()) result.output = readWholeFile(out);
     result.error = readWholeFile(err);
     result.files = readTree(work);
     nftw(scratch.c_str(), removeEntry, 16, FTW_DEPTH | FTW_PHYS);
@@ -323,5 +324,42 @@ TEST_P(EndToEnd, Case) {
 
 INSTANTIATE_TEST_SUITE_P(Table, EndToEnd, testing::ValuesIn(loadCases()),
                          [](const testing::TestParamInfo<Case>& info) { return info.param.name; });
+
+
+// ---- Faults the table cannot set up ----------------------------------------
+
+bool underLauncher() {
+    return !launcher().empty();
+}
+
+TEST(Faults, StandardOutputThatCannotBeWrittenIsReported) {
+    Tree before{{"dre.log", {"I 0001 a\n", false}}};
+    Result result = runTool({"dre.log", "/T"}, before, "/dev/full");
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.error, "Unable to write to Standard Output.\r\n");
+}
+
+TEST(Faults, SessionFileThatCannotBeWrittenIsReportedAndTheRunGoesOn) {
+    Tree before{{"dre.log", {"I 0001 a\n b\nI 0002 c\nI 0001 d\n", false}}};
+    Result result = runTool({"dre.log", "/S"}, before, "", [](const std::string& work) {
+        ASSERT_EQ(symlink("/dev/full", (work + "/0001.LOG").c_str()), 0);
+    });
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.output, "");
+    EXPECT_EQ(result.error, "Unable to write Session File <0001.LOG>.\r\nUnable to write Session File <0001.LOG>.\r\n");
+    EXPECT_EQ(result.files["0002.LOG"].bytes, "I 0002 c\r\n");
+}
+
+TEST(Faults, LogThatFailsWhileReadIsReportedAndTotalsStillPrinted) {
+    if (underLauncher()) GTEST_SKIP() << "reads /proc/self/mem of a Linux process";
+    // Reading a process's memory at offset 0 fails with EIO. The path holds
+    // the letters c, s, e and f, so the run also writes rows, splits,
+    // excludes errors and traces; t is added for the totals.
+    Result result = runTool({"/proc/self/mem", "/t"}, {});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.output,
+              "Number of Errors: 0\r\nNumber of Warnings: 0\r\nNumber of Informationals: 0\r\nNumber of Debugs: 0\r\n");
+    EXPECT_EQ(result.error, "ReportType is 00BB\r\nUnable to read Log File </proc/self/mem>.\r\n");
+}
 
 }  // namespace
