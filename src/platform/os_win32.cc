@@ -7,7 +7,9 @@
 
 // The mingw-w64 runtime can expand wildcards in the command line before
 // main; the tool must see an argument such as *.LOG as typed.
-extern "C" int _dowildcard = 0;
+extern "C" {
+int _dowildcard = 0;
+}
 
 bool osOpenForReading(const char* path, OsHandle* handle) {
     // Other processes may go on reading, writing, renaming and deleting the

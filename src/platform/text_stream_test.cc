@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -115,6 +116,30 @@ TEST(TextInput, FailedReadEndsTheInputWithoutEndOfFile) {
 TEST(TextInput, DirectoryCannotBeOpened) {
     TextInput input;
     EXPECT_FALSE(openTextInput(input, "."));
+}
+
+// A replication server keeps its log open for writing while the tool reads
+// it: the reader must not lock the writer out, in either order of opening.
+TEST(TextInput, LogStaysSharedWithItsWriter) {
+    const char* path = "tarvex_test_shared.log";
+    std::remove(path);
+    OsHandle writer;
+    ASSERT_TRUE(osOpenForAppending(path, &writer));
+    ASSERT_TRUE(osWriteAll(writer, "E 0001 a\n", 9));
+    TextInput log;
+    ASSERT_TRUE(openTextInput(log, path));
+    OsHandle secondWriter;
+    ASSERT_TRUE(osOpenForAppending(path, &secondWriter));
+    ASSERT_TRUE(osWriteAll(secondWriter, "W 0002 b\n", 9));
+    Line line;
+    ASSERT_TRUE(readLine(log, line));
+    EXPECT_EQ(std::string(line.text, line.readLength), "E 0001 a\n");
+    ASSERT_TRUE(readLine(log, line));
+    EXPECT_EQ(std::string(line.text, line.readLength), "W 0002 b\n");
+    EXPECT_TRUE(osClose(writer));
+    EXPECT_TRUE(osClose(secondWriter));
+    EXPECT_TRUE(closeTextInput(log));
+    EXPECT_EQ(std::remove(path), 0);
 }
 
 TEST(TextOutput, LineFeedsBecomeCrLfAndNumbersAreFormatted) {
