@@ -4,13 +4,21 @@
 #include <cstdio>
 #include <cstring>
 
+#ifdef _WIN32
+#include <process.h>
+#define getpid _getpid
+#else
+#include <unistd.h>
+#endif
+
 #include "settings/diagnostics.h"
 #include "settings/run_settings.h"
 
 namespace {
 
-const char* const OutputPath = "tarvex_test_stdout.tmp";
-const char* const ErrorPath = "tarvex_test_stderr.tmp";
+// CTest runs the tests in parallel processes, each in the same directory.
+const std::string OutputPath = scratchFileName("stdout");
+const std::string ErrorPath = scratchFileName("stderr");
 
 struct Script {
     std::string bytes;
@@ -29,9 +37,9 @@ long scriptedRead(OsHandle, char* buffer, std::size_t size) {
     return static_cast<long>(n);
 }
 
-void pointAt(TextOutput& stream, const char* path) {
-    std::remove(path);
-    openAppendOutput(stream, path);
+void pointAt(TextOutput& stream, const std::string& path) {
+    std::remove(path.c_str());
+    openAppendOutput(stream, path.c_str());
 }
 
 // openAppendOutput fills the one session-file block; standard output and
@@ -41,6 +49,10 @@ char captureOutputBlock[64 * 1024];
 char captureErrorBlock[4 * 1024];
 
 }  // namespace
+
+std::string scratchFileName(const char* purpose) {
+    return std::string("tarvex_test_") + purpose + "_" + std::to_string(getpid()) + ".tmp";
+}
 
 void resetRunState() {
     runSettings = RunSettings{};
@@ -61,8 +73,8 @@ Captured endCapture() {
     closeOutput(standardOutput);
     closeOutput(standardError);
     Captured captured{readWholeFile(OutputPath), readWholeFile(ErrorPath)};
-    std::remove(OutputPath);
-    std::remove(ErrorPath);
+    std::remove(OutputPath.c_str());
+    std::remove(ErrorPath.c_str());
     openStandardStreams();
     return captured;
 }

@@ -7,6 +7,8 @@
 #include "platform/text_stream.h"
 
 void resetRunState();
+// A file name in the current directory that no other test process uses.
+std::string scratchFileName(const char* purpose);
 
 struct Captured {
     std::string output;

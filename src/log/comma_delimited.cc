@@ -19,7 +19,7 @@ bool hasHyphenAt(const Line& line, std::size_t position) {
 
 void writeColumn(TextOutput& stream, const Line& line, Column column) {
     std::size_t end = column.end < line.length ? column.end : line.length;
-    if (column.first < end) writeText(stream, line.text + column.first, end - column.first);
+    if (column.first < end) writeLineText(stream, line.text + column.first, end - column.first);
 }
 
 }  // namespace
@@ -34,10 +34,10 @@ void renderCommaDelimited(const Line& trimmedLine, TextOutput& stream) {
         writeString(stream, "Unknown DRE.LOG Format");
         return;
     }
-    writeChar(stream, '"');
+    writeLineText(stream, "\"", 1);
     writeColumn(stream, trimmedLine, columns[0]);
     for (int i = 1; i < 5; ++i) {
-        writeString(stream, "\",\"");
+        writeLineText(stream, "\",\"", 3);
         writeColumn(stream, trimmedLine, columns[i]);
     }
 }

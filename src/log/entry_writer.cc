@@ -45,7 +45,7 @@ void renderEntryLine(const Line& line, TextOutput& stream) {
     if (isSet(CommaDelimited)) {
         renderCommaDelimited(line, stream);
     } else {
-        writeText(stream, line.text, line.length);
+        writeLineText(stream, line.text, line.length);
     }
 }
 
@@ -69,8 +69,8 @@ void continueEntry(Line& line, TextOutput* entryStream) {
     trimLineEnd(line);
     std::size_t start = 0;
     while (start < line.length && line.text[start] == ' ') ++start;
-    writeChar(*entryStream, ' ');
-    writeText(*entryStream, line.text + start, line.length - start);
+    writeLineText(*entryStream, " ", 1);
+    writeLineText(*entryStream, line.text + start, line.length - start);
 }
 
 void finishEntry(TextOutput*& entryStream) {

@@ -49,7 +49,9 @@ void refill(TextInput& input) {
     findNextZero(input);
 }
 
-void appendBytes(TextOutput& output, const char* data, std::size_t size) {
+}  // namespace
+
+void appendToOutput(TextOutput& output, const char* data, std::size_t size) {
     if (output.failed) return;
     if (output.used + size > output.capacity) {
         if (!flushOutput(output)) return;
@@ -61,6 +63,8 @@ void appendBytes(TextOutput& output, const char* data, std::size_t size) {
     std::memcpy(output.buffer + output.used, data, size);
     output.used += size;
 }
+
+namespace {
 
 void attachOutput(TextOutput& output, OsHandle handle, char* buffer, std::size_t capacity) {
     output.handle = handle;
@@ -148,26 +152,35 @@ void writeText(TextOutput& output, const char* text, std::size_t length) {
     while (length > 0) {
         const char* lineFeed = static_cast<const char*>(std::memchr(text, '\n', length));
         if (!lineFeed) {
-            appendBytes(output, text, length);
+            appendToOutput(output, text, length);
             return;
         }
         std::size_t before = static_cast<std::size_t>(lineFeed - text);
-        appendBytes(output, text, before);
-        appendBytes(output, "\r\n", 2);
+        appendToOutput(output, text, before);
+        appendToOutput(output, "\r\n", 2);
         text += before + 1;
         length -= before + 1;
     }
 }
 
+// Literal texts are short: a plain scan beats a library search here.
 void writeString(TextOutput& output, const char* text) {
-    writeText(output, text, std::strlen(text));
+    while (*text) {
+        const char* run = text;
+        while (*text && *text != '\n') ++text;
+        appendToOutput(output, run, static_cast<std::size_t>(text - run));
+        if (*text == '\n') {
+            appendToOutput(output, "\r\n", 2);
+            ++text;
+        }
+    }
 }
 
 void writeChar(TextOutput& output, char c) {
     if (c == '\n') {
-        appendBytes(output, "\r\n", 2);
+        appendToOutput(output, "\r\n", 2);
     } else {
-        appendBytes(output, &c, 1);
+        appendToOutput(output, &c, 1);
     }
 }
 
@@ -180,7 +193,7 @@ void writeDecimal(TextOutput& output, std::int64_t value) {
         magnitude /= 10;
     } while (magnitude > 0);
     if (value < 0) *--p = '-';
-    appendBytes(output, p, static_cast<std::size_t>(digits + sizeof digits - p));
+    appendToOutput(output, p, static_cast<std::size_t>(digits + sizeof digits - p));
 }
 
 void writeHex(TextOutput& output, std::uint32_t value, int minDigits) {
@@ -191,7 +204,7 @@ void writeHex(TextOutput& output, std::uint32_t value, int minDigits) {
         value >>= 4;
         ++count;
     } while (value > 0 || count < minDigits);
-    appendBytes(output, digits + 8 - count, static_cast<std::size_t>(count));
+    appendToOutput(output, digits + 8 - count, static_cast<std::size_t>(count));
 }
 
 bool flushOutput(TextOutput& output) {

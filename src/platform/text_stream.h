@@ -11,8 +11,10 @@
 // bytes between these buffers and the system.
 #pragma once
 
+#include <cassert>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 // One line as the bounded line read delivers it, with the same contract as a
 // 512-byte line buffer: at most LineBufferSize - 1 characters.
@@ -92,6 +94,19 @@ void openStandardStreams();
 bool openAppendOutput(TextOutput& output, const char* path);
 // Writes `length` bytes, each line feed as a carriage return and a line feed.
 void writeText(TextOutput& output, const char* text, std::size_t length);
+void appendToOutput(TextOutput& output, const char* data, std::size_t size);
+// Writes text that holds no line feed, such as a line after trimLineEnd or
+// a piece of one: there is nothing to translate, so the bytes are copied as
+// they stand. This is the path of nearly every byte the tool writes.
+inline void writeLineText(TextOutput& output, const char* text, std::size_t length) {
+    assert(!std::memchr(text, '\n', length));
+    if (output.used + length <= output.capacity) {
+        std::memcpy(output.buffer + output.used, text, length);
+        output.used += length;
+    } else {
+        appendToOutput(output, text, length);
+    }
+}
 void writeString(TextOutput& output, const char* text);
 void writeChar(TextOutput& output, char c);
 void writeDecimal(TextOutput& output, std::int64_t value);

@@ -121,7 +121,8 @@ TEST(TextInput, DirectoryCannotBeOpened) {
 // A replication server keeps its log open for writing while the tool reads
 // it: the reader must not lock the writer out, in either order of opening.
 TEST(TextInput, LogStaysSharedWithItsWriter) {
-    const char* path = "tarvex_test_shared.log";
+    const std::string name = scratchFileName("shared");
+    const char* path = name.c_str();
     std::remove(path);
     OsHandle writer;
     ASSERT_TRUE(osOpenForAppending(path, &writer));
