@@ -49,8 +49,9 @@ void renderEntryLine(const Line& line, TextOutput& stream) {
     }
 }
 
-const char* closingText() {
-    return isSet(CommaDelimited) ? "\"\n" : "\n";
+void writeClosingText(TextOutput& stream) {
+    if (isSet(CommaDelimited)) writeLineText(stream, "\"", 1);
+    writeLineEnd(stream);
 }
 
 void startEntry(Line& line, TextOutput*& entryStream) {
@@ -74,7 +75,7 @@ void continueEntry(Line& line, TextOutput* entryStream) {
 }
 
 void finishEntry(TextOutput*& entryStream) {
-    writeString(*entryStream, closingText());
+    writeClosingText(*entryStream);
     if (entryStream != &standardOutput) closeSessionFile(*entryStream);
     entryStream = nullptr;
 }

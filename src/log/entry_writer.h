@@ -14,7 +14,9 @@ void finishEntry(TextOutput*& entryStream);
 // opened.
 TextOutput* openEntryStream(const Line& line);
 void renderEntryLine(const Line& line, TextOutput& stream);
-const char* closingText();
+// Ends the entry's line: a line feed, after the quote that closes the last
+// column in comma-delimited mode.
+void writeClosingText(TextOutput& stream);
 
 // Drops every line feed, carriage return and space at the end of the line.
 void trimLineEnd(Line& line);

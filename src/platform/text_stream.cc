@@ -8,7 +8,7 @@ constexpr char CtrlZ = 0x1A;
 
 // Large blocks keep the system calls few; a line never needs more than
 // LineBufferSize bytes of them at once (511 characters and a dropped CR).
-constexpr std::size_t InputBlockSize = 256 * 1024;
+constexpr std::size_t InputBlockSize = 128 * 1024;
 constexpr std::size_t OutputBlockSize = 64 * 1024;
 constexpr std::size_t ErrorBlockSize = 4 * 1024;
 
@@ -16,11 +16,6 @@ char inputBlock[InputBlockSize];
 char standardOutputBlock[OutputBlockSize];
 char standardErrorBlock[ErrorBlockSize];
 char appendBlock[OutputBlockSize];
-
-void findNextZero(TextInput& input) {
-    const void* zero = std::memchr(input.block + input.pos, 0, input.end - input.pos);
-    input.nextZero = zero ? static_cast<const char*>(zero) - input.block : input.end;
-}
 
 // Moves the unread rest to the front and reads until a whole line's worth of
 // bytes is there or the input has ended.
@@ -50,6 +45,11 @@ void refill(TextInput& input) {
 }
 
 }  // namespace
+
+void findNextZero(TextInput& input) {
+    const void* zero = std::memchr(input.block + input.pos, 0, input.end - input.pos);
+    input.nextZero = zero ? static_cast<const char*>(zero) - input.block : input.end;
+}
 
 void appendToOutput(TextOutput& output, const char* data, std::size_t size) {
     if (output.failed) return;
@@ -94,8 +94,9 @@ bool openTextInput(TextInput& input, const char* path) {
     return true;
 }
 
-bool readLine(TextInput& input, Line& line) {
-    if (input.end - input.pos < LineBufferSize && !input.sourceEnded) refill(input);
+bool readLineAtBlockEnd(TextInput& input, Line& line) {
+    if (!input.sourceEnded) refill(input);
+    if (input.end - input.pos >= LineBufferSize) return readLine(input, line);
     std::size_t available = input.end - input.pos;
     if (available == 0) {
         if (!input.failed) input.eof = true;

@@ -73,8 +73,38 @@ void attachTextInput(TextInput& input, OsHandle handle, ReadFunction read);
 // Returns false when no line was read: at the end of the input (the
 // end-of-file indicator is then set) or after a failed read (`failed` is then
 // set). A last line without a line feed sets the indicator as it is returned.
-bool readLine(TextInput& input, Line& line);
+inline bool readLine(TextInput& input, Line& line);
+// The general case of readLine: fewer than LineBufferSize bytes are left in
+// the block, so it is refilled first, and the input may end in this line.
+bool readLineAtBlockEnd(TextInput& input, Line& line);
+void findNextZero(TextInput& input);
 bool closeTextInput(TextInput& input);
+
+// Reading runs once per line, so its common case is inline: a whole line's
+// worth of bytes is in the block.
+inline bool readLine(TextInput& input, Line& line) {
+    std::size_t pos = input.pos;
+    if (input.end - pos < LineBufferSize) return readLineAtBlockEnd(input, line);
+    char* start = input.block + pos;
+    const void* lineFeed = std::memchr(start, '\n', LineBufferSize);
+    std::size_t consumed = lineFeed ? static_cast<std::size_t>(static_cast<const char*>(lineFeed) - start) + 1
+                                    : LineBufferSize;
+    std::size_t length = consumed;
+    if (lineFeed && consumed >= 2 && start[consumed - 2] == '\r') {
+        // Drop the CR: the line now ends with the LF written over it.
+        start[consumed - 2] = '\n';
+        length = consumed - 1;
+    } else if (consumed > MaxLineLength) {
+        consumed = length = MaxLineLength;
+    }
+    line.text = start;
+    line.readLength = length;
+    std::size_t zero = input.nextZero;
+    line.length = zero < pos + length ? zero - pos : length;
+    input.pos = pos + consumed;
+    if (zero < pos + consumed) findNextZero(input);
+    return true;
+}
 
 // ---- Output ---------------------------------------------------------------
 
@@ -112,6 +142,16 @@ void writeChar(TextOutput& output, char c);
 void writeDecimal(TextOutput& output, std::int64_t value);
 // Upper-case hexadecimal with at least `minDigits` digits.
 void writeHex(TextOutput& output, std::uint32_t value, int minDigits);
+// Ends a line: a carriage return and a line feed.
+inline void writeLineEnd(TextOutput& output) {
+    if (output.used + 2 <= output.capacity) {
+        output.buffer[output.used] = '\r';
+        output.buffer[output.used + 1] = '\n';
+        output.used += 2;
+    } else {
+        appendToOutput(output, "\r\n", 2);
+    }
+}
 // Both return false when any write since the stream was opened failed.
 bool flushOutput(TextOutput& output);
 bool closeOutput(TextOutput& output);
