@@ -1,5 +1,7 @@
 #include "log/comma_delimited.h"
 
+#include <cstring>
+
 namespace {
 
 // Where each column starts and ends (one past its last position) in the two
@@ -17,27 +19,64 @@ bool hasHyphenAt(const Line& line, std::size_t position) {
     return position < line.length && line.text[position] == '-';
 }
 
-void writeColumn(TextOutput& stream, const Line& line, Column column) {
+char* copyColumn(char* out, const Line& line, Column column) {
     std::size_t end = column.end < line.length ? column.end : line.length;
-    if (column.first < end) writeLineText(stream, line.text + column.first, end - column.first);
+    if (column.first < end) {
+        std::memcpy(out, line.text + column.first, end - column.first);
+        out += end - column.first;
+    }
+    return out;
+}
+
+// Lines that reach column 5 are the usual case: columns 1 to 4 then stand at
+// fixed places and are copied as fixed-size pieces.
+template <std::size_t Session, std::size_t Third, std::size_t ThirdLength, std::size_t Fourth,
+          std::size_t Message>
+char* writeFullRowHead(char* out, const Line& line) {
+    const char* text = line.text;
+    *out++ = '"';
+    *out++ = text[0];
+    std::memcpy(out, "\",\"", 3);
+    std::memcpy(out + 3, text + Session, 4);
+    std::memcpy(out + 7, "\",\"", 3);
+    std::memcpy(out + 10, text + Third, ThirdLength);
+    out += 10 + ThirdLength;
+    std::memcpy(out, "\",\"", 3);
+    std::memcpy(out + 3, text + Fourth, 8);
+    std::memcpy(out + 11, "\",\"", 3);
+    out += 14;
+    std::memcpy(out, text + Message, line.length - Message);
+    return out + (line.length - Message);
+}
+
+char* writeRowHead(char* out, const Line& line, const Column* columns) {
+    *out++ = '"';
+    out = copyColumn(out, line, columns[0]);
+    for (int i = 1; i < 5; ++i) {
+        std::memcpy(out, "\",\"", 3);
+        out = copyColumn(out + 3, line, columns[i]);
+    }
+    return out;
 }
 
 }  // namespace
 
 void renderCommaDelimited(const Line& trimmedLine, TextOutput& stream) {
-    const Column* columns;
-    if (hasHyphenAt(trimmedLine, 11)) {
-        columns = DashAt11Columns;
-    } else if (hasHyphenAt(trimmedLine, 9)) {
-        columns = DashAt9Columns;
-    } else {
+    bool dashAt11 = hasHyphenAt(trimmedLine, 11);
+    if (!dashAt11 && !hasHyphenAt(trimmedLine, 9)) {
         writeString(stream, "Unknown DRE.LOG Format");
         return;
     }
-    writeLineText(stream, "\"", 1);
-    writeColumn(stream, trimmedLine, columns[0]);
-    for (int i = 1; i < 5; ++i) {
-        writeLineText(stream, "\",\"", 3);
-        writeColumn(stream, trimmedLine, columns[i]);
+    // The row's head is the line's own bytes and at most 13 more: its quotes
+    // and commas. The line holds no line feed, so it is copied as it stands.
+    char* out = reserveOutput(stream, trimmedLine.length + 16);
+    if (!out) return;
+    if (dashAt11) {
+        out = trimmedLine.length >= 21 ? writeFullRowHead<2, 7, 4, 12, 21>(out, trimmedLine)
+                                       : writeRowHead(out, trimmedLine, DashAt11Columns);
+    } else {
+        out = trimmedLine.length >= 22 ? writeFullRowHead<2, 7, 5, 13, 22>(out, trimmedLine)
+                                       : writeRowHead(out, trimmedLine, DashAt9Columns);
     }
+    commitOutput(stream, out);
 }

@@ -22,6 +22,14 @@ bool equalsIgnoringCase(const char* text, std::size_t length, const char* upperC
     return true;
 }
 
+bool isAcceptableNameCharacter(unsigned char c) {
+    if (c < 0x20) return false;
+    switch (c) {
+        case '<': case '>': case ':': case '"': case '/': case '\\': case '|': case '?': case '*': return false;
+        default: return true;
+    }
+}
+
 bool isDeviceName(const char* base, std::size_t length) {
     while (length > 0 && (base[length - 1] == ' ' || base[length - 1] == '.')) --length;
     for (const char* device : {"CON", "PRN", "AUX", "NUL"}) {
@@ -46,8 +54,7 @@ void buildSessionFileName(const Line& line, char (&name)[SessionFileNameSize]) {
 bool isAcceptableSessionFileName(const char* name) {
     std::size_t length = std::strlen(name);
     for (std::size_t i = 0; i < length; ++i) {
-        unsigned char c = static_cast<unsigned char>(name[i]);
-        if (c < 0x20 || std::strchr("<>:\"/\\|?*", c)) return false;
+        if (!isAcceptableNameCharacter(static_cast<unsigned char>(name[i]))) return false;
     }
     return !isDeviceName(name, length - (sizeof ".LOG" - 1));
 }

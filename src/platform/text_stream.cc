@@ -64,6 +64,12 @@ void appendToOutput(TextOutput& output, const char* data, std::size_t size) {
     output.used += size;
 }
 
+char* reserveOutput(TextOutput& output, std::size_t size) {
+    if (output.failed || size > output.capacity) return nullptr;
+    if (output.used + size > output.capacity && !flushOutput(output)) return nullptr;
+    return output.buffer + output.used;
+}
+
 namespace {
 
 void attachOutput(TextOutput& output, OsHandle handle, char* buffer, std::size_t capacity) {

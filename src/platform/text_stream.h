@@ -142,6 +142,14 @@ void writeChar(TextOutput& output, char c);
 void writeDecimal(TextOutput& output, std::int64_t value);
 // Upper-case hexadecimal with at least `minDigits` digits.
 void writeHex(TextOutput& output, std::uint32_t value, int minDigits);
+// Room for `size` more bytes at the end of the buffer, which is written out
+// first when needed; null when the bytes would be dropped anyway (a write
+// has failed) or cannot fit. What is put there must hold no line feed, as
+// for writeLineText; commitOutput then takes it up to `end`.
+char* reserveOutput(TextOutput& output, std::size_t size);
+inline void commitOutput(TextOutput& output, char* end) {
+    output.used = static_cast<std::size_t>(end - output.buffer);
+}
 // Ends a line: a carriage return and a line feed.
 inline void writeLineEnd(TextOutput& output) {
     if (output.used + 2 <= output.capacity) {
