@@ -9,7 +9,7 @@ constexpr char CtrlZ = 0x1A;
 // Large blocks keep the system calls few; a line never needs more than
 // LineBufferSize bytes of them at once (511 characters and a dropped CR).
 constexpr std::size_t InputBlockSize = 128 * 1024;
-constexpr std::size_t OutputBlockSize = 64 * 1024;
+constexpr std::size_t OutputBlockSize = 128 * 1024;
 constexpr std::size_t ErrorBlockSize = 4 * 1024;
 
 char inputBlock[InputBlockSize];
@@ -51,15 +51,18 @@ void findNextZero(TextInput& input) {
     input.nextZero = zero ? static_cast<const char*>(zero) - input.block : input.end;
 }
 
+// Fills the buffer to the brim before it is written, so that every write but
+// the last is one whole block: a file then grows by whole pages.
 void appendToOutput(TextOutput& output, const char* data, std::size_t size) {
-    if (output.failed) return;
-    if (output.used + size > output.capacity) {
-        if (!flushOutput(output)) return;
-        if (size > output.capacity) {
-            output.failed = !osWriteAll(output.handle, data, size);
-            return;
-        }
+    while (!output.failed && output.used + size > output.capacity) {
+        std::size_t room = output.capacity - output.used;
+        std::memcpy(output.buffer + output.used, data, room);
+        output.used = output.capacity;
+        data += room;
+        size -= room;
+        flushOutput(output);
     }
+    if (output.failed) return;
     std::memcpy(output.buffer + output.used, data, size);
     output.used += size;
 }
