@@ -100,3 +100,7 @@ void attachScriptedInput(TextInput& input, const std::string& bytes, std::size_t
     script = Script{bytes, chunk, failAfter, 0};
     attachTextInput(input, -1, scriptedRead);
 }
+
+std::size_t scriptedBytesDelivered() {
+    return script.position;
+}

@@ -27,3 +27,5 @@ void writeWholeFile(const std::string& path, const std::string& bytes);
 // `failAfter` is set, a read after that many bytes fails.
 void attachScriptedInput(TextInput& input, const std::string& bytes, std::size_t chunk,
                          long failAfter = -1);
+// How many bytes the scripted input has delivered so far.
+std::size_t scriptedBytesDelivered();

@@ -18,14 +18,15 @@ char standardErrorBlock[ErrorBlockSize];
 char appendBlock[OutputBlockSize];
 
 // Moves the unread rest to the front and reads until a whole line's worth of
-// bytes is there or the input has ended.
+// bytes is there, or a whole line (a pipe may deliver one at a time, and its
+// writer may wait before the next), or the input has ended.
 void refill(TextInput& input) {
     if (input.pos > 0) {
         std::memmove(input.block, input.block + input.pos, input.end - input.pos);
         input.end -= input.pos;
         input.pos = 0;
     }
-    while (input.end < LineBufferSize && !input.sourceEnded) {
+    while (input.end < LineBufferSize && !input.sourceEnded && !std::memchr(input.block, '\n', input.end)) {
         long got = input.read(input.handle, input.block + input.end, input.capacity - input.end);
         if (got <= 0) {
             input.failed = got < 0;

@@ -113,6 +113,17 @@ TEST(TextInput, FailedReadEndsTheInputWithoutEndOfFile) {
     EXPECT_FALSE(result.eof);
 }
 
+// A pipe may deliver one line at a time while its writer waits: a whole line
+// in hand is returned without waiting for more.
+TEST(TextInput, WholeLineIsReturnedWithoutReadingAhead) {
+    TextInput input;
+    attachScriptedInput(input, "E 0001 a\r\nW 0002 b\r\n", 10);
+    Line line;
+    ASSERT_TRUE(readLine(input, line));
+    EXPECT_EQ(std::string(line.text, line.readLength), "E 0001 a\n");
+    EXPECT_EQ(scriptedBytesDelivered(), 10u);
+}
+
 TEST(TextInput, DirectoryCannotBeOpened) {
     TextInput input;
     EXPECT_FALSE(openTextInput(input, "."));

@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <ftw.h>
 #include <sys/stat.h>
+#include <sys/types.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -360,6 +361,63 @@ TEST(Faults, LogThatFailsWhileReadIsReportedAndTotalsStillPrinted) {
     EXPECT_EQ(result.output,
               "Number of Errors: 0\r\nNumber of Warnings: 0\r\nNumber of Informationals: 0\r\nNumber of Debugs: 0\r\n");
     EXPECT_EQ(result.error, "ReportType is 00BB\r\nUnable to read Log File </proc/self/mem>.\r\n");
+}
+
+pid_t writerProcess = -1;
+
+TEST(Faults, LogGivenAsAFifoIsReadToItsEnd) {
+    if (underLauncher()) GTEST_SKIP() << "a POSIX FIFO";
+    Result result = runTool({"dre.fifo", "/T"}, {}, "", [](const std::string& work) {
+        std::string path = work + "/dre.fifo";
+        ASSERT_EQ(mkfifo(path.c_str(), 0666), 0);
+        writerProcess = fork();
+        if (writerProcess == 0) {
+            // Pieces with pauses between them, so that lines and CR LF pairs
+            // arrive split over several reads.
+            int fd = open(path.c_str(), O_WRONLY);
+            for (const char* piece : {"E 0001 a\r", "\n  b\r\nW 00", "02 c\r\n", "\x1a ignored\r\n"}) {
+                if (write(fd, piece, std::strlen(piece)) < 0) _exit(1);
+                usleep(20000);
+            }
+            _exit(0);
+        }
+    });
+    waitpid(writerProcess, nullptr, 0);
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.output,
+              "E 0001 a b\r\nW 0002 c\r\nNumber of Errors: 1\r\nNumber of Warnings: 1\r\n"
+              "Number of Informationals: 0\r\nNumber of Debugs: 0\r\n");
+    EXPECT_EQ(result.error, "");
+}
+
+// While a replication server appends to its log, the tool writes every
+// entry up to the point it has read: whole lines, in order, the last one
+// possibly cut where the writer was when the read met the end.
+TEST(Faults, LogAppendedToWhileReadGivesAPrefix) {
+    Tree before{{"dre.log", {"I 0001 first\r\n", false}}};
+    Result result = runTool({"dre.log"}, before, "", [](const std::string& work) {
+        std::string path = work + "/dre.log";
+        writerProcess = fork();
+        if (writerProcess == 0) {
+            int fd = open(path.c_str(), O_WRONLY | O_APPEND);
+            for (int i = 0; i < 20000; ++i) {
+                std::string line = "I 0001 line " + std::to_string(i) + "\r\n";
+                if (write(fd, line.data(), line.size()) < 0) _exit(1);
+            }
+            _exit(0);
+        }
+    });
+    waitpid(writerProcess, nullptr, 0);
+    EXPECT_EQ(result.status, 0);
+    std::string expected = "I 0001 first\r\n";
+    for (int i = 0; i < 20000; ++i) expected += "I 0001 line " + std::to_string(i) + "\r\n";
+    ASSERT_GE(result.output.size(), 14u);
+    ASSERT_EQ(result.output.substr(result.output.size() - 2), "\r\n");
+    std::string lastLine = result.output.substr(0, result.output.size() - 2);
+    lastLine = lastLine.substr(lastLine.rfind('\n') + 1);
+    std::string whole = result.output.substr(0, result.output.size() - 2 - lastLine.size());
+    EXPECT_EQ(expected.compare(0, whole.size(), whole), 0) << "the lines before the last";
+    EXPECT_EQ(expected.compare(whole.size(), lastLine.size(), lastLine), 0) << "the last line: " << lastLine;
 }
 
 }  // namespace
