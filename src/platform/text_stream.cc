@@ -17,6 +17,15 @@ char standardOutputBlock[OutputBlockSize];
 char standardErrorBlock[ErrorBlockSize];
 char appendBlock[OutputBlockSize];
 
+}  // namespace
+
+void findNextZero(TextInput& input) {
+    const void* zero = std::memchr(input.block + input.pos, 0, input.end - input.pos);
+    input.nextZero = zero ? static_cast<const char*>(zero) - input.block : input.end;
+}
+
+namespace {
+
 // Moves the unread rest to the front and reads until a whole line's worth of
 // bytes is there, or a whole line (a pipe may deliver one at a time, and its
 // writer may wait before the next), or the input has ended.
@@ -46,11 +55,6 @@ void refill(TextInput& input) {
 }
 
 }  // namespace
-
-void findNextZero(TextInput& input) {
-    const void* zero = std::memchr(input.block + input.pos, 0, input.end - input.pos);
-    input.nextZero = zero ? static_cast<const char*>(zero) - input.block : input.end;
-}
 
 // Fills the buffer to the brim before it is written, so that every write but
 // the last is one whole block: a file then grows by whole pages.
@@ -113,8 +117,7 @@ bool readLineAtBlockEnd(TextInput& input, Line& line) {
         return false;
     }
     char* start = input.block + input.pos;
-    std::size_t window = available < LineBufferSize ? available : LineBufferSize;
-    char* lineFeed = static_cast<char*>(std::memchr(start, '\n', window));
+    char* lineFeed = static_cast<char*>(std::memchr(start, '\n', available));
     std::size_t consumed;
     std::size_t length;
     if (lineFeed) {
@@ -214,7 +217,7 @@ void writeHex(TextOutput& output, std::uint32_t value, int minDigits) {
         digits[7 - count] = "0123456789ABCDEF"[value & 0xF];
         value >>= 4;
         ++count;
-    } while (value > 0 || count < minDigits);
+    } while (count < 8 && (value > 0 || count < minDigits));
     appendToOutput(output, digits + 8 - count, static_cast<std::size_t>(count));
 }
 
