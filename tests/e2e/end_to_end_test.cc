@@ -264,6 +264,7 @@ Result runTool(const std::vector<std::string>& arguments, const Tree& before,
         dup2(in, 0);
         dup2(o, 1);
         dup2(e, 2);
+        alarm(60);  // a run that hangs fails its case instead of the suite
         execvp(argv[0], argv.data());
         _exit(127);
     }
