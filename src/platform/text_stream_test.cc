@@ -96,6 +96,28 @@ TEST(TextInput, ZeroBytesStayInTheCountAndEndTheText) {
     EXPECT_EQ(result.texts, (std::vector<std::string>{"W abc", "", c508, "z\n"}));
 }
 
+// Blocks are searched for Ctrl-Z and zero bytes many bytes at a time; every
+// offset within and across those steps must be found.
+TEST(TextInput, CtrlZAndZeroBytesAreFoundAtEveryOffset) {
+    for (std::size_t at = 0; at < 300; ++at) {
+        std::string log;
+        for (std::size_t i = 0; log.size() < 700; ++i) log += std::string(i % 50, 'x') + "\n";
+        std::string withZero = log;
+        withZero[at] = '\0';
+        std::string texts;
+        for (const std::string& text : readAll(withZero, 4096).texts) texts += text;
+        // The zero ends its line's text; the rest of that line is dropped.
+        std::string expected = withZero.substr(0, at) + withZero.substr(withZero.find('\n', at) + 1);
+        EXPECT_EQ(texts, expected) << "zero at " << at;
+
+        std::string withCtrlZ = log;
+        withCtrlZ[at] = '\x1a';
+        std::string read;
+        for (const std::string& line : readAll(withCtrlZ, 4096).lines) read += line;
+        EXPECT_EQ(read, log.substr(0, at)) << "Ctrl-Z at " << at;
+    }
+}
+
 TEST(TextInput, EndOfFileIndicatorIsSetByTheReadThatMeetsTheEnd) {
     // A last line without a line feed sets it as it is returned ...
     EXPECT_EQ(readAll("E 1\nW 2", 64).eofAfter, (std::vector<bool>{false, true}));
