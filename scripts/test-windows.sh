@@ -8,6 +8,7 @@ cd "$(dirname "$0")/.."
 export WINEDEBUG=-all
 export WINEPREFIX="${WINEPREFIX:-$PWD/build/wineprefix}"
 wine=/usr/lib/wine/wine64
+wineserver=/usr/lib/wine/wineserver
 
 cmake --preset windows > /dev/null && cmake --build --preset windows -j2
 cmake --preset release > /dev/null && cmake --build --preset release -j2
@@ -15,8 +16,8 @@ cmake --preset release > /dev/null && cmake --build --preset release -j2
 # One persistent wineserver for the whole run, so that each case does not
 # pay for its start-up.
 mkdir -p "$WINEPREFIX"
-wineserver -p
-trap 'wineserver -k 2> /dev/null || true' EXIT
+"$wineserver" -p
+trap '"$wineserver" -k 2> /dev/null || true' EXIT
 "$wine" build/windows/tarvex.exe > /dev/null 2>&1 || true  # lays out the prefix
 
 ctest --preset windows
