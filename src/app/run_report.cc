@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "log/log_reader.h"
+#include "log/session_files.h"
 #include "platform/text_stream.h"
 #include "settings/diagnostics.h"
 #include "settings/run_settings.h"
@@ -91,6 +92,14 @@ int runReport(int argumentCount, char** arguments) {
         finishStandardStreams();
         return 1;
     }
+    // Output appended to the log would be read again, without end.
+    if (osIsSameFile(standardOutput.handle, log.handle)) {
+        reportStandardOutputIsTheLog(logPath);
+        closeTextInput(log);
+        finishStandardStreams();
+        return 1;
+    }
+    guardSessionFilesAgainst(log.handle);
     if (runSettings.traceEnabled) {
         writeString(standardError, "ReportType is ");
         writeHex(standardError, runSettings.ReportType, 4);

@@ -10,6 +10,26 @@ namespace {
 TextOutput sessionFile;
 char sessionFileName[SessionFileNameSize];
 
+// A session file that is the log itself (tarvex 0042.LOG /S, say) would be
+// read again as it grows, without end. Each name is held against the log
+// the first time an entry opens it, not for every entry: the check costs
+// two more system calls.
+constexpr std::size_t MaxCheckedNames = 256;
+bool guardingLog = false;
+OsHandle logFile;
+char checkedNames[MaxCheckedNames][SessionFileNameSize];
+std::size_t checkedCount = 0;
+
+bool isTheLog(const char* name, OsHandle handle) {
+    if (!guardingLog) return false;
+    for (std::size_t i = 0; i < checkedCount; ++i) {
+        if (std::strcmp(checkedNames[i], name) == 0) return false;
+    }
+    if (osIsSameFile(handle, logFile)) return true;
+    if (checkedCount < MaxCheckedNames) std::memcpy(checkedNames[checkedCount++], name, SessionFileNameSize);
+    return false;
+}
+
 char upper(char c) {
     return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
 }
@@ -59,9 +79,20 @@ bool isAcceptableSessionFileName(const char* name) {
     return !isDeviceName(name, length - (sizeof ".LOG" - 1));
 }
 
+void guardSessionFilesAgainst(OsHandle log) {
+    guardingLog = true;
+    logFile = log;
+    checkedCount = 0;
+}
+
 TextOutput* openSessionFile(const Line& line) {
     buildSessionFileName(line, sessionFileName);
     if (!isAcceptableSessionFileName(sessionFileName) || !openAppendOutput(sessionFile, sessionFileName)) {
+        reportSessionFileOpenFailure(sessionFileName);
+        return nullptr;
+    }
+    if (isTheLog(sessionFileName, sessionFile.handle)) {
+        closeOutput(sessionFile);
         reportSessionFileOpenFailure(sessionFileName);
         return nullptr;
     }

@@ -18,6 +18,8 @@ void buildSessionFileName(const Line& line, char (&name)[SessionFileNameSize]);
 // device name. Both builds refuse the same names.
 bool isAcceptableSessionFileName(const char* name);
 
+// No session file may be the log being read.
+void guardSessionFilesAgainst(OsHandle log);
 // Null, after telling so on standard error, when the file cannot be opened.
 TextOutput* openSessionFile(const Line& line);
 // Tells on standard error when the entry's text could not all be written.

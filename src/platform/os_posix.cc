@@ -57,6 +57,12 @@ bool osClose(OsHandle handle) {
     return close(static_cast<int>(handle)) == 0 || errno == EINTR;
 }
 
+bool osIsSameFile(OsHandle first, OsHandle second) {
+    struct stat a, b;
+    return fstat(static_cast<int>(first), &a) == 0 && fstat(static_cast<int>(second), &b) == 0 &&
+           a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
 OsHandle osStandardOutput() {
     return STDOUT_FILENO;
 }

@@ -62,6 +62,16 @@ bool osClose(OsHandle handle) {
     return CloseHandle(reinterpret_cast<HANDLE>(handle)) != 0;
 }
 
+bool osIsSameFile(OsHandle first, OsHandle second) {
+    BY_HANDLE_FILE_INFORMATION a, b;
+    return GetFileType(reinterpret_cast<HANDLE>(first)) == FILE_TYPE_DISK &&
+           GetFileType(reinterpret_cast<HANDLE>(second)) == FILE_TYPE_DISK &&
+           GetFileInformationByHandle(reinterpret_cast<HANDLE>(first), &a) &&
+           GetFileInformationByHandle(reinterpret_cast<HANDLE>(second), &b) &&
+           a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
+           a.nFileIndexLow == b.nFileIndexLow;
+}
+
 // The standard handles are written with WriteFile directly, below the C
 // runtime's text mode; the runtime's own streams are switched to binary as
 // well, so that no line end is ever translated twice.

@@ -39,6 +39,8 @@ bool osOpenForAppending(const char* path, OsHandle* handle);
 long osRead(OsHandle handle, char* buffer, std::size_t size);
 bool osWriteAll(OsHandle handle, const char* data, std::size_t size);
 bool osClose(OsHandle handle);
+// True when both handles are open on one and the same file.
+bool osIsSameFile(OsHandle first, OsHandle second);
 OsHandle osStandardOutput();
 OsHandle osStandardError();
 

@@ -35,3 +35,7 @@ void reportSessionFileWriteFailure(const char* name) {
 void reportStandardOutputFailure() {
     report("Unable to write to Standard Output.", nullptr, "\n");
 }
+
+void reportStandardOutputIsTheLog(const char* path) {
+    report("Standard Output is the Log File <", path, ">. Exiting.\n");
+}

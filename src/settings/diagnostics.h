@@ -10,3 +10,4 @@ void reportLogReadFailure(const char* path);
 void reportSessionFileOpenFailure(const char* name);
 void reportSessionFileWriteFailure(const char* name);
 void reportStandardOutputFailure();
+void reportStandardOutputIsTheLog(const char* path);

@@ -235,7 +235,9 @@ struct Result {
 };
 
 // Standard output and standard error go to files, not pipes: under Wine,
-// helper processes inherit the handles and would hold a pipe open.
+// helper processes inherit the handles and would hold a pipe open. An
+// `outputPath` that is relative names a file of the scratch directory that
+// standard output is appended to, as `>>` does.
 Result runTool(const std::vector<std::string>& arguments, const Tree& before,
                const std::string& outputPath = "", void (*prepare)(const std::string& work) = nullptr) {
     char scratchTemplate[] = "/tmp/tarvex-e2e-XXXXXX";
@@ -244,7 +246,8 @@ Result runTool(const std::vector<std::string>& arguments, const Tree& before,
     mkdir(work.c_str(), 0777);
     makeTree(work, before);
     if (prepare) prepare(work);
-    std::string out = outputPath.empty() ? scratch + "/stdout" : outputPath;
+    bool appendToWorkFile = !outputPath.empty() && outputPath[0] != '/';
+    std::string out = outputPath.empty() ? scratch + "/stdout" : appendToWorkFile ? work + "/" + outputPath : outputPath;
     std::string err = scratch + "/stderr";
 
     std::vector<std::string> command = launcher();
@@ -258,7 +261,7 @@ Result runTool(const std::vector<std::string>& arguments, const Tree& before,
     pid_t child = fork();
     if (child == 0) {
         int in = open("/dev/null", O_RDONLY);
-        int o = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+        int o = open(out.c_str(), O_WRONLY | O_CREAT | (appendToWorkFile ? O_APPEND : O_TRUNC), 0666);
         int e = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
         if (in < 0 || o < 0 || e < 0 || chdir(work.c_str()) != 0) _exit(127);
         dup2(in, 0);
@@ -362,6 +365,18 @@ TEST(Faults, LogThatFailsWhileReadIsReportedAndTotalsStillPrinted) {
     EXPECT_EQ(result.output,
               "Number of Errors: 0\r\nNumber of Warnings: 0\r\nNumber of Informationals: 0\r\nNumber of Debugs: 0\r\n");
     EXPECT_EQ(result.error, "ReportType is 00BB\r\nUnable to read Log File </proc/self/mem>.\r\n");
+}
+
+// tarvex dre.log >> dre.log would read its own output again, without end.
+TEST(Faults, StandardOutputAppendedToTheLogIsRefused) {
+    // Windows tells which file a handle is open on, but Wine cannot for a
+    // standard handle inherited from a Linux process.
+    if (underLauncher()) GTEST_SKIP() << "Wine cannot identify an inherited standard handle";
+    Tree before{{"dre.log", {"I 0001 a\n", false}}};
+    Result result = runTool({"dre.log", "/T"}, before, "dre.log");
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.error, "Standard Output is the Log File <dre.log>. Exiting.\r\n");
+    EXPECT_EQ(result.files["dre.log"].bytes, "I 0001 a\n");
 }
 
 pid_t writerProcess = -1;
