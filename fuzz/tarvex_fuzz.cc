@@ -19,6 +19,7 @@
 
 #include "app/run_report.h"
 #include "log/log_reader.h"
+#include "log/session_files.h"
 #include "platform/text_stream.h"
 #include "settings/diagnostics.h"
 #include "settings/run_settings.h"
@@ -140,6 +141,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
 
     TextInput log;
     check(openTextInput(log, path), "the log opens");
+    guardSessionFilesAgainst(log.handle);
     readLog(log);
     closeTextInput(log);
     closeOutput(standardOutput);
