@@ -48,10 +48,13 @@ long osRead(OsHandle handle, char* buffer, std::size_t size) {
 }
 
 bool osWriteAll(OsHandle handle, const char* data, std::size_t size) {
+    // Older consoles refuse a single write of more than about 64 KiB.
+    HANDLE file = reinterpret_cast<HANDLE>(handle);
+    std::size_t most = GetFileType(file) == FILE_TYPE_CHAR ? 16 * 1024 : 0x40000000;
     while (size > 0) {
-        DWORD want = size > 0x40000000 ? 0x40000000 : static_cast<DWORD>(size);
+        DWORD want = static_cast<DWORD>(size > most ? most : size);
         DWORD put = 0;
-        if (!WriteFile(reinterpret_cast<HANDLE>(handle), data, want, &put, nullptr) || put == 0) return false;
+        if (!WriteFile(file, data, want, &put, nullptr) || put == 0) return false;
         data += put;
         size -= put;
     }
