@@ -277,6 +277,11 @@ Result runTool(const std::vector<std::string>& arguments, const Tree& before,
     if (outputPath.empty()) result.output = readWholeFile(out);
     result.error = readWholeFile(err);
     result.files = readTree(work);
+    // Anything beside the work directory was written outside it.
+    for (const auto& [name, entry] : readTree(scratch)) {
+        if (name == "stdout" || name == "stderr" || name.rfind("work", 0) == 0) continue;
+        result.files["../" + name] = entry;
+    }
     nftw(scratch.c_str(), removeEntry, 16, FTW_DEPTH | FTW_PHYS);
     return result;
 }
