@@ -28,25 +28,30 @@ char* copyColumn(char* out, const Line& line, Column column) {
     return out;
 }
 
-// Lines that reach column 5 are the usual case: columns 1 to 4 then stand at
-// fixed places and are copied as fixed-size pieces.
-template <std::size_t Session, std::size_t Third, std::size_t ThirdLength, std::size_t Fourth,
-          std::size_t Message>
+template <std::size_t First, std::size_t End>
+char* copyFixedColumn(char* out, const char* text) {
+    std::memcpy(out, text + First, End - First);
+    return out + (End - First);
+}
+
+// Lines that reach column 5 are the usual case: columns 1 to 4 then lie
+// wholly inside the line, and are copied as pieces of a size known here.
+template <const Column (&Columns)[5]>
 char* writeFullRowHead(char* out, const Line& line) {
     const char* text = line.text;
     *out++ = '"';
-    *out++ = text[0];
+    out = copyFixedColumn<Columns[0].first, Columns[0].end>(out, text);
     std::memcpy(out, "\",\"", 3);
-    std::memcpy(out + 3, text + Session, 4);
-    std::memcpy(out + 7, "\",\"", 3);
-    std::memcpy(out + 10, text + Third, ThirdLength);
-    out += 10 + ThirdLength;
+    out = copyFixedColumn<Columns[1].first, Columns[1].end>(out + 3, text);
     std::memcpy(out, "\",\"", 3);
-    std::memcpy(out + 3, text + Fourth, 8);
-    std::memcpy(out + 11, "\",\"", 3);
-    out += 14;
-    std::memcpy(out, text + Message, line.length - Message);
-    return out + (line.length - Message);
+    out = copyFixedColumn<Columns[2].first, Columns[2].end>(out + 3, text);
+    std::memcpy(out, "\",\"", 3);
+    out = copyFixedColumn<Columns[3].first, Columns[3].end>(out + 3, text);
+    std::memcpy(out, "\",\"", 3);
+    out += 3;
+    std::size_t message = Columns[4].first;
+    std::memcpy(out, text + message, line.length - message);
+    return out + (line.length - message);
 }
 
 char* writeRowHead(char* out, const Line& line, const Column* columns) {
@@ -57,6 +62,12 @@ char* writeRowHead(char* out, const Line& line, const Column* columns) {
         out = copyColumn(out + 3, line, columns[i]);
     }
     return out;
+}
+
+// Writes the head of a row for a line of the layout `Columns`.
+template <const Column (&Columns)[5]>
+char* writeRow(char* out, const Line& line) {
+    return line.length >= Columns[4].first ? writeFullRowHead<Columns>(out, line) : writeRowHead(out, line, Columns);
 }
 
 }  // namespace
@@ -71,12 +82,6 @@ void renderCommaDelimited(const Line& trimmedLine, TextOutput& stream) {
     // and commas. The line holds no line feed, so it is copied as it stands.
     char* out = reserveOutput(stream, trimmedLine.length + 16);
     if (!out) return;
-    if (dashAt11) {
-        out = trimmedLine.length >= 21 ? writeFullRowHead<2, 7, 4, 12, 21>(out, trimmedLine)
-                                       : writeRowHead(out, trimmedLine, DashAt11Columns);
-    } else {
-        out = trimmedLine.length >= 22 ? writeFullRowHead<2, 7, 5, 13, 22>(out, trimmedLine)
-                                       : writeRowHead(out, trimmedLine, DashAt9Columns);
-    }
+    out = dashAt11 ? writeRow<DashAt11Columns>(out, trimmedLine) : writeRow<DashAt9Columns>(out, trimmedLine);
     commitOutput(stream, out);
 }

@@ -13,11 +13,8 @@
 void readLog(TextInput& log) {
     TextOutput* entryStream = nullptr;
     Line line;
-    while (!log.eof) {
-        if (!readLine(log, line)) {
-            if (log.failed) break;
-            continue;
-        }
+    // A read that yields no line has met the end or failed: either ends it.
+    while (!log.eof && readLine(log, line)) {
         if (runSettings.traceEnabled) {
             writeString(standardOutput, "Read <");
             writeText(standardOutput, line.text, line.length);

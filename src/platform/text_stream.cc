@@ -2,10 +2,6 @@
 
 #include <cstring>
 
-#if defined(_WIN32) && defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 namespace {
 
 constexpr char CtrlZ = 0x1A;
@@ -144,40 +140,15 @@ bool openTextInput(TextInput& input, const char* path) {
 
 bool readLineAtBlockEnd(TextInput& input, Line& line) {
     if (!input.sourceEnded) refill(input);
-    if (input.end - input.pos >= LineBufferSize) return readLine(input, line);
     std::size_t available = input.end - input.pos;
     if (available == 0) {
         if (!input.failed) input.eof = true;
         return false;
     }
-    char* start = input.block + input.pos;
-    char* lineFeed = const_cast<char*>(findByte(start, available, '\n'));
-    std::size_t consumed;
-    std::size_t length;
-    if (lineFeed) {
-        consumed = static_cast<std::size_t>(lineFeed - start) + 1;
-        length = consumed;
-        if (lineFeed > start && lineFeed[-1] == '\r') {
-            // Drop the CR: the line now ends with the LF written over it.
-            lineFeed[-1] = '\n';
-            length = consumed - 1;
-        } else if (length > MaxLineLength) {
-            consumed = length = MaxLineLength;
-        }
-    } else if (available >= MaxLineLength) {
-        // A full buffer's worth stops the read before it looks further, so
-        // the end-of-file indicator is left for the next read to set.
-        consumed = length = MaxLineLength;
-    } else {
-        consumed = length = available;
-        if (!input.failed) input.eof = true;
-    }
-    line.text = start;
-    line.readLength = length;
-    line.length = input.nextZero < input.pos + length ? input.nextZero - input.pos : length;
-    input.pos += consumed;
-    if (input.nextZero < input.pos) findNextZero(input);
-    return true;
+    const char* start = input.block + input.pos;
+    std::size_t window = available < LineBufferSize ? available : LineBufferSize;
+    const char* lineFeed = findByte(start, window, '\n');
+    return takeLine(input, line, lineFeed ? static_cast<std::size_t>(lineFeed - start) : NoLineFeed, available);
 }
 
 bool closeTextInput(TextInput& input) {
@@ -211,25 +182,12 @@ void writeText(TextOutput& output, const char* text, std::size_t length) {
     }
 }
 
-// Literal texts are short: a plain scan beats a library search here.
 void writeString(TextOutput& output, const char* text) {
-    while (*text) {
-        const char* run = text;
-        while (*text && *text != '\n') ++text;
-        appendToOutput(output, run, static_cast<std::size_t>(text - run));
-        if (*text == '\n') {
-            appendToOutput(output, "\r\n", 2);
-            ++text;
-        }
-    }
+    writeText(output, text, std::strlen(text));
 }
 
 void writeChar(TextOutput& output, char c) {
-    if (c == '\n') {
-        appendToOutput(output, "\r\n", 2);
-    } else {
-        appendToOutput(output, &c, 1);
-    }
+    writeText(output, &c, 1);
 }
 
 void writeDecimal(TextOutput& output, std::int64_t value) {

@@ -83,11 +83,12 @@ inline bool readLine(TextInput& input, Line& line);
 // The general case of readLine: fewer than LineBufferSize bytes are left in
 // the block, so it is refilled first, and the input may end in this line.
 bool readLineAtBlockEnd(TextInput& input, Line& line);
+constexpr std::size_t NoLineFeed = static_cast<std::size_t>(-1);
 void findNextZero(TextInput& input);
 bool closeTextInput(TextInput& input);
 
 // The offset of the first line feed among the LineBufferSize bytes at `text`,
-// or LineBufferSize. Lines are short: an inline scan of 32 bytes a step
+// or NoLineFeed. Lines are short: an inline scan of 32 bytes a step
 // beats a library call that has to be ready for any length.
 inline std::size_t findLineFeed(const char* text) {
 #if defined(__SSE2__)
@@ -99,29 +100,37 @@ inline std::size_t findLineFeed(const char* text) {
                          static_cast<unsigned>(_mm_movemask_epi8(high)) << 16;
         if (found != 0) return i + static_cast<std::size_t>(__builtin_ctz(found));
     }
-    return LineBufferSize;
+    return NoLineFeed;
 #else
     const void* lineFeed = std::memchr(text, '\n', LineBufferSize);
-    return lineFeed ? static_cast<std::size_t>(static_cast<const char*>(lineFeed) - text) : LineBufferSize;
+    return lineFeed ? static_cast<std::size_t>(static_cast<const char*>(lineFeed) - text) : NoLineFeed;
 #endif
 }
 
-// Reading runs once per line, so its common case is inline: a whole line's
-// worth of bytes is in the block.
-inline bool readLine(TextInput& input, Line& line) {
+// Hands out the line that starts at the read position, of the `available`
+// bytes there, whose line feed is at offset `lineFeed` (or NoLineFeed among
+// the first LineBufferSize bytes).
+inline bool takeLine(TextInput& input, Line& line, std::size_t lineFeed, std::size_t available) {
     std::size_t pos = input.pos;
-    if (input.end - pos < LineBufferSize) return readLineAtBlockEnd(input, line);
     char* start = input.block + pos;
-    std::size_t lineFeed = findLineFeed(start);
-    bool found = lineFeed < LineBufferSize;
-    std::size_t consumed = found ? lineFeed + 1 : LineBufferSize;
-    std::size_t length = consumed;
-    if (found && consumed >= 2 && start[consumed - 2] == '\r') {
-        // Drop the CR: the line now ends with the LF written over it.
-        start[consumed - 2] = '\n';
-        length = consumed - 1;
-    } else if (consumed > MaxLineLength) {
+    std::size_t consumed;
+    std::size_t length;
+    if (lineFeed != NoLineFeed) {
+        consumed = length = lineFeed + 1;
+        if (consumed >= 2 && start[consumed - 2] == '\r') {
+            // Drop the CR: the line now ends with the LF written over it.
+            start[consumed - 2] = '\n';
+            length = consumed - 1;
+        } else if (consumed > MaxLineLength) {
+            consumed = length = MaxLineLength;
+        }
+    } else if (available >= MaxLineLength) {
+        // A full buffer's worth stops the read before it looks further, so
+        // the end-of-file indicator is left for the next read to set.
         consumed = length = MaxLineLength;
+    } else {
+        consumed = length = available;
+        if (!input.failed) input.eof = true;
     }
     line.text = start;
     line.readLength = length;
@@ -130,6 +139,14 @@ inline bool readLine(TextInput& input, Line& line) {
     input.pos = pos + consumed;
     if (zero < pos + consumed) findNextZero(input);
     return true;
+}
+
+// Reading runs once per line, so its common case is inline: a whole line's
+// worth of bytes is in the block.
+inline bool readLine(TextInput& input, Line& line) {
+    std::size_t available = input.end - input.pos;
+    if (available < LineBufferSize) return readLineAtBlockEnd(input, line);
+    return takeLine(input, line, findLineFeed(input.block + input.pos), available);
 }
 
 // ---- Output ---------------------------------------------------------------
