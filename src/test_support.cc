@@ -39,7 +39,8 @@ long scriptedRead(OsHandle, char* buffer, std::size_t size) {
 
 void pointAt(TextOutput& stream, const std::string& path) {
     std::remove(path.c_str());
-    openAppendOutput(stream, path.c_str());
+    OsFileIdentity identity;
+    openAppendOutput(stream, path.c_str(), &identity);
 }
 
 // openAppendOutput fills the one session-file block; standard output and

@@ -1,5 +1,9 @@
 #include "app/run_report.h"
+#include "platform/text_stream.h"
 
 int main(int argc, char** argv) {
+    // Before anything else is opened, so that no file can take the place of
+    // a standard stream the caller left closed.
+    if (!openStandardStreams()) return 1;
     return runReport(argc, argv);
 }

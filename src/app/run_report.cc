@@ -78,7 +78,6 @@ void printTotals() {
 }
 
 int runReport(int argumentCount, char** arguments) {
-    openStandardStreams();
     if (argumentCount < 2) {
         printUsage();
         finishStandardStreams();
@@ -92,8 +91,9 @@ int runReport(int argumentCount, char** arguments) {
         finishStandardStreams();
         return 1;
     }
-    // Output appended to the log would be read again, without end.
-    if (osIsSameFile(standardOutput.handle, log.handle)) {
+    // Output appended to the log would be read again, without end. Only a
+    // regular file can be both: /dev/null, a terminal or a pipe never is.
+    if (isSameFile(osIdentify(standardOutput.handle), osIdentify(log.handle))) {
         reportStandardOutputIsTheLog(logPath);
         closeTextInput(log);
         finishStandardStreams();

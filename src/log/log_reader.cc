@@ -10,11 +10,21 @@
 #include "log/entry_writer.h"
 #include "settings/run_settings.h"
 
+namespace {
+
+// Once writing the entries to standard output has failed, nothing more can
+// come of the run: an endless input would otherwise be read for ever.
+bool entryOutputFailed() {
+    return standardOutput.failed && !isSet(SplitToFiles);
+}
+
+}  // namespace
+
 void readLog(TextInput& log) {
     TextOutput* entryStream = nullptr;
     Line line;
     // A read that yields no line has met the end or failed: either ends it.
-    while (!log.eof && readLine(log, line)) {
+    while (!log.eof && !entryOutputFailed() && readLine(log, line)) {
         if (runSettings.traceEnabled) {
             writeString(standardOutput, "Read <");
             writeText(standardOutput, line.text, line.length);

@@ -10,23 +10,18 @@ namespace {
 TextOutput sessionFile;
 char sessionFileName[SessionFileNameSize];
 
-// A session file that is the log itself (tarvex 0042.LOG /S, say) would be
-// read again as it grows, without end. Each name is held against the log
-// the first time an entry opens it, not for every entry: the check costs
-// two more system calls.
-constexpr std::size_t MaxCheckedNames = 256;
-bool guardingLog = false;
-OsHandle logFile;
-char checkedNames[MaxCheckedNames][SessionFileNameSize];
-std::size_t checkedCount = 0;
+// Session files may not be the log being read (tarvex 0042.LOG /S), which
+// would read its own output again without end, nor the file standard output
+// or standard error goes to (tarvex dre.log /S /T > 0042.LOG), whose writes
+// would land over the entries. The name may be replaced between entries, so
+// every opened file is held against these, at no cost beyond the one file
+// status call that the open makes anyway.
+OsFileIdentity guardedFiles[3];
 
-bool isTheLog(const char* name, OsHandle handle) {
-    if (!guardingLog) return false;
-    for (std::size_t i = 0; i < checkedCount; ++i) {
-        if (std::strcmp(checkedNames[i], name) == 0) return false;
+bool isGuarded(const OsFileIdentity& file) {
+    for (const OsFileIdentity& guarded : guardedFiles) {
+        if (isSameFile(file, guarded)) return true;
     }
-    if (osIsSameFile(handle, logFile)) return true;
-    if (checkedCount < MaxCheckedNames) std::memcpy(checkedNames[checkedCount++], name, SessionFileNameSize);
     return false;
 }
 
@@ -55,7 +50,10 @@ bool isDeviceName(const char* base, std::size_t length) {
     for (const char* device : {"CON", "PRN", "AUX", "NUL"}) {
         if (equalsIgnoringCase(base, length, device)) return true;
     }
-    if (length == 4 && base[3] >= '1' && base[3] <= '9') {
+    // Windows also reserves COM and LPT with a superscript digit, the bytes
+    // 0xB9, 0xB2 and 0xB3 of the ANSI code page.
+    char digit = length == 4 ? base[3] : '\0';
+    if ((digit >= '1' && digit <= '9') || digit == '\xB9' || digit == '\xB2' || digit == '\xB3') {
         return equalsIgnoringCase(base, 3, "COM") || equalsIgnoringCase(base, 3, "LPT");
     }
     return false;
@@ -80,18 +78,19 @@ bool isAcceptableSessionFileName(const char* name) {
 }
 
 void guardSessionFilesAgainst(OsHandle log) {
-    guardingLog = true;
-    logFile = log;
-    checkedCount = 0;
+    guardedFiles[0] = osIdentify(log);
+    guardedFiles[1] = osIdentify(standardOutput.handle);
+    guardedFiles[2] = osIdentify(standardError.handle);
 }
 
 TextOutput* openSessionFile(const Line& line) {
     buildSessionFileName(line, sessionFileName);
-    if (!isAcceptableSessionFileName(sessionFileName) || !openAppendOutput(sessionFile, sessionFileName)) {
+    OsFileIdentity identity;
+    if (!isAcceptableSessionFileName(sessionFileName) || !openAppendOutput(sessionFile, sessionFileName, &identity)) {
         reportSessionFileOpenFailure(sessionFileName);
         return nullptr;
     }
-    if (isTheLog(sessionFileName, sessionFile.handle)) {
+    if (isGuarded(identity)) {
         closeOutput(sessionFile);
         reportSessionFileOpenFailure(sessionFileName);
         return nullptr;

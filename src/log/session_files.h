@@ -15,12 +15,16 @@ constexpr std::size_t SessionFileNameSize = 32;
 void buildSessionFileName(const Line& line, char (&name)[SessionFileNameSize]);
 // False for a name that Windows could not hold as a plain file in the
 // current directory: a control character, one of < > : " / \ | ? *, or a
-// device name. Both builds refuse the same names.
+// device name (COM1 to COM9 and COM with a superscript 1 to 3 among them,
+// and so for LPT). Both builds refuse the same names.
 bool isAcceptableSessionFileName(const char* name);
 
-// No session file may be the log being read.
+// No session file may be the log being read, nor the file that standard
+// output or standard error is written to.
 void guardSessionFilesAgainst(OsHandle log);
-// Null, after telling so on standard error, when the file cannot be opened.
+// Null, after telling so on standard error, when the file cannot be opened:
+// its name is refused, it is not a regular file reached without following a
+// link, or it is one of the guarded files.
 TextOutput* openSessionFile(const Line& line);
 // Tells on standard error when the entry's text could not all be written.
 void closeSessionFile(TextOutput& stream);

@@ -32,6 +32,7 @@ TEST(SessionFileName, RefusesWhatWindowsCouldNotHold) {
         {"?.LOG", false},     {"*.LOG", false},    {"CON.LOG", false},  {"con.LOG", false},
         {"Nul .LOG", false},  {"PRN..LOG", false}, {"aux.LOG", false},  {"COM1.LOG", false},
         {"com9.LOG", false},  {"LPT5.LOG", false}, {"lpt9 .LOG", false},
+        {"COM\xB9.LOG", false}, {"com\xB2.LOG", false}, {"Lpt\xB3..LOG", false}, {"COM\xB4.LOG", true},
     };
     for (const auto& [name, acceptable] : cases) EXPECT_EQ(isAcceptableSessionFileName(name), acceptable) << name;
 }

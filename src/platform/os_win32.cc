@@ -3,7 +3,7 @@
 #include <stdio.h>
 #include <windows.h>
 
-#include "platform/text_stream.h"
+#include "platform/os.h"
 
 // The mingw-w64 runtime can expand wildcards in the command line before
 // main; the tool must see an argument such as *.LOG as typed.
@@ -27,14 +27,42 @@ bool osOpenForReading(const char* path, OsHandle* handle) {
     return true;
 }
 
-bool osOpenForAppending(const char* path, OsHandle* handle) {
+namespace {
+
+OsFileIdentity identityOf(HANDLE file) {
+    OsFileIdentity identity;
+    BY_HANDLE_FILE_INFORMATION info;
+    if (GetFileType(file) != FILE_TYPE_DISK || !GetFileInformationByHandle(file, &info)) return identity;
+    identity.regular = (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0;
+    identity.volume = info.dwVolumeSerialNumber;
+    identity.index = static_cast<std::uint64_t>(info.nFileIndexHigh) << 32 | info.nFileIndexLow;
+    return identity;
+}
+
+}  // namespace
+
+bool osOpenForAppending(const char* path, OsHandle* handle, OsFileIdentity* identity) {
     // FILE_APPEND_DATA without FILE_WRITE_DATA: every write goes to the end
     // of the file and nothing already in it can be overwritten.
-    HANDLE file = CreateFileA(path, FILE_APPEND_DATA | SYNCHRONIZE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    // FILE_FLAG_OPEN_REPARSE_POINT opens a symbolic link or junction itself
+    // instead of its target, which the attribute check then refuses; the
+    // check is made on the opened handle, so nothing can be swapped in
+    // between.
+    HANDLE file = CreateFileA(path, FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
+    *identity = identityOf(file);
+    if (!identity->regular) {
+        CloseHandle(file);
+        return false;
+    }
     *handle = reinterpret_cast<OsHandle>(file);
     return true;
+}
+
+OsFileIdentity osIdentify(OsHandle handle) {
+    return identityOf(reinterpret_cast<HANDLE>(handle));
 }
 
 long osRead(OsHandle handle, char* buffer, std::size_t size) {
@@ -65,14 +93,10 @@ bool osClose(OsHandle handle) {
     return CloseHandle(reinterpret_cast<HANDLE>(handle)) != 0;
 }
 
-bool osIsSameFile(OsHandle first, OsHandle second) {
-    BY_HANDLE_FILE_INFORMATION a, b;
-    return GetFileType(reinterpret_cast<HANDLE>(first)) == FILE_TYPE_DISK &&
-           GetFileType(reinterpret_cast<HANDLE>(second)) == FILE_TYPE_DISK &&
-           GetFileInformationByHandle(reinterpret_cast<HANDLE>(first), &a) &&
-           GetFileInformationByHandle(reinterpret_cast<HANDLE>(second), &b) &&
-           a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
-           a.nFileIndexLow == b.nFileIndexLow;
+// Windows never hands a closed standard handle's place to a file opened
+// later: a missing one stays null, and writing to it fails.
+bool osReserveStandardHandles() {
+    return true;
 }
 
 // The standard handles are written with WriteFile directly, below the C

@@ -155,14 +155,16 @@ bool closeTextInput(TextInput& input) {
     return osClose(input.handle);
 }
 
-void openStandardStreams() {
+bool openStandardStreams() {
+    bool reserved = osReserveStandardHandles();
     attachOutput(standardOutput, osStandardOutput(), standardOutputBlock, OutputBlockSize);
     attachOutput(standardError, osStandardError(), standardErrorBlock, ErrorBlockSize);
+    return reserved;
 }
 
-bool openAppendOutput(TextOutput& output, const char* path) {
+bool openAppendOutput(TextOutput& output, const char* path, OsFileIdentity* identity) {
     OsHandle handle;
-    if (!osOpenForAppending(path, &handle)) return false;
+    if (!osOpenForAppending(path, &handle, identity)) return false;
     attachOutput(output, handle, appendBlock, OutputBlockSize);
     return true;
 }

@@ -7,14 +7,16 @@
 //            a line holds at most LineBufferSize - 1 characters, up to and
 //            including its line feed;
 //   writing: every line feed becomes a carriage return and a line feed.
-// The rules live in text_stream.cc; os_posix.cc and os_win32.cc only move
-// bytes between these buffers and the system.
+// os_posix.cc and os_win32.cc only move bytes between these buffers and the
+// system.
 #pragma once
 
 #include <cassert>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+
+#include "platform/os.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -24,25 +26,6 @@
 // 512-byte line buffer: at most LineBufferSize - 1 characters.
 constexpr std::size_t LineBufferSize = 512;
 constexpr std::size_t MaxLineLength = LineBufferSize - 1;
-
-// ---- OS layer: one implementation per platform ---------------------------
-
-using OsHandle = std::intptr_t;
-
-// Opens for reading only, sharing the file with every other reader and
-// writer. A directory counts as a file that cannot be opened.
-bool osOpenForReading(const char* path, OsHandle* handle);
-// Opens for appending: creates a missing file, never truncates, every write
-// goes to the file's end.
-bool osOpenForAppending(const char* path, OsHandle* handle);
-// Returns the number of bytes read, 0 at the end of the input, -1 on error.
-long osRead(OsHandle handle, char* buffer, std::size_t size);
-bool osWriteAll(OsHandle handle, const char* data, std::size_t size);
-bool osClose(OsHandle handle);
-// True when both handles are open on one and the same file.
-bool osIsSameFile(OsHandle first, OsHandle second);
-OsHandle osStandardOutput();
-OsHandle osStandardError();
 
 // ---- Input ----------------------------------------------------------------
 
@@ -162,9 +145,14 @@ struct TextOutput {
 extern TextOutput standardOutput;
 extern TextOutput standardError;
 
-void openStandardStreams();
-// Opens `path` for appending into the process's one session-file stream.
-bool openAppendOutput(TextOutput& output, const char* path);
+// Attaches standard output and standard error, after taking the place of
+// any standard handle left closed (see osReserveStandardHandles). False when
+// that could not be done: nothing may then be opened.
+bool openStandardStreams();
+// Opens the regular file `path` for appending into the process's one
+// session-file stream, as osOpenForAppending does; `identity` tells which
+// file it is.
+bool openAppendOutput(TextOutput& output, const char* path, OsFileIdentity* identity);
 // Writes `length` bytes, each line feed as a carriage return and a line feed.
 void writeText(TextOutput& output, const char* text, std::size_t length);
 void appendToOutput(TextOutput& output, const char* data, std::size_t size);

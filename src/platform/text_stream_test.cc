@@ -158,12 +158,13 @@ TEST(TextInput, LogStaysSharedWithItsWriter) {
     const char* path = name.c_str();
     std::remove(path);
     OsHandle writer;
-    ASSERT_TRUE(osOpenForAppending(path, &writer));
+    OsFileIdentity identity;
+    ASSERT_TRUE(osOpenForAppending(path, &writer, &identity));
     ASSERT_TRUE(osWriteAll(writer, "E 0001 a\n", 9));
     TextInput log;
     ASSERT_TRUE(openTextInput(log, path));
     OsHandle secondWriter;
-    ASSERT_TRUE(osOpenForAppending(path, &secondWriter));
+    ASSERT_TRUE(osOpenForAppending(path, &secondWriter, &identity));
     ASSERT_TRUE(osWriteAll(secondWriter, "W 0002 b\n", 9));
     Line line;
     ASSERT_TRUE(readLine(log, line));
@@ -174,6 +175,30 @@ TEST(TextInput, LogStaysSharedWithItsWriter) {
     EXPECT_TRUE(osClose(secondWriter));
     EXPECT_TRUE(closeTextInput(log));
     EXPECT_EQ(std::remove(path), 0);
+}
+
+// The identity is what keeps a session file from being the log or standard
+// output: the same file must be recognized through any handle, and nothing
+// but a regular file may be opened for appending.
+TEST(AppendOutput, OpensOnlyRegularFilesAndKnowsWhichFile) {
+    const std::string name = scratchFileName("identity");
+    const std::string other = scratchFileName("identity_other");
+    OsHandle first, second, third;
+    OsFileIdentity firstIdentity, secondIdentity, thirdIdentity;
+    ASSERT_TRUE(osOpenForAppending(name.c_str(), &first, &firstIdentity));
+    ASSERT_TRUE(osOpenForAppending(name.c_str(), &second, &secondIdentity));
+    ASSERT_TRUE(osOpenForAppending(other.c_str(), &third, &thirdIdentity));
+    TextInput reader;
+    ASSERT_TRUE(openTextInput(reader, name.c_str()));
+    EXPECT_TRUE(isSameFile(firstIdentity, secondIdentity));
+    EXPECT_TRUE(isSameFile(firstIdentity, osIdentify(reader.handle)));
+    EXPECT_FALSE(isSameFile(firstIdentity, thirdIdentity));
+    EXPECT_FALSE(isSameFile(OsFileIdentity{}, OsFileIdentity{}));
+    for (OsHandle handle : {first, second, third}) EXPECT_TRUE(osClose(handle));
+    EXPECT_TRUE(closeTextInput(reader));
+    EXPECT_FALSE(osOpenForAppending(".", &first, &firstIdentity));
+    EXPECT_EQ(std::remove(name.c_str()), 0);
+    EXPECT_EQ(std::remove(other.c_str()), 0);
 }
 
 TEST(TextOutput, LineFeedsBecomeCrLfAndNumbersAreFormatted) {

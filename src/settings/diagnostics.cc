@@ -1,5 +1,7 @@
 #include "settings/diagnostics.h"
 
+#include <cstring>
+
 #include "platform/text_stream.h"
 
 bool runFailed = false;
@@ -14,6 +16,32 @@ void report(const char* before, const char* name, const char* after) {
     runFailed = true;
 }
 
+// A folder that refuses every file would otherwise give one line for each
+// of millions of entries. Each session-file name is reported the first time
+// it fails; the run is marked failed every time. The table is fixed, so
+// memory stays constant: once it is full, further names are reported as
+// often as they fail.
+constexpr std::size_t RememberedNames = 256;
+constexpr std::size_t RememberedNameSize = 16;
+
+struct NameTable {
+    char names[RememberedNames][RememberedNameSize];
+    std::size_t count = 0;
+};
+
+NameTable namesNotOpened;
+NameTable namesNotWritten;
+
+bool isFirstFailure(NameTable& table, const char* name) {
+    std::size_t length = std::strlen(name);
+    if (length >= RememberedNameSize) return true;
+    for (std::size_t i = 0; i < table.count; ++i) {
+        if (std::strcmp(table.names[i], name) == 0) return false;
+    }
+    if (table.count < RememberedNames) std::memcpy(table.names[table.count++], name, length + 1);
+    return true;
+}
+
 }  // namespace
 
 void reportLogOpenFailure(const char* path) {
@@ -25,11 +53,13 @@ void reportLogReadFailure(const char* path) {
 }
 
 void reportSessionFileOpenFailure(const char* name) {
-    report("Unable to open Session File <", name, ">.\n");
+    runFailed = true;
+    if (isFirstFailure(namesNotOpened, name)) report("Unable to open Session File <", name, ">.\n");
 }
 
 void reportSessionFileWriteFailure(const char* name) {
-    report("Unable to write Session File <", name, ">.\n");
+    runFailed = true;
+    if (isFirstFailure(namesNotWritten, name)) report("Unable to write Session File <", name, ">.\n");
 }
 
 void reportStandardOutputFailure() {

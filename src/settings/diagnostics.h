@@ -1,6 +1,7 @@
 // Every message the tool shows on standard error about something that could
 // not be done. Each one also marks the run as failed, which the run driver
-// turns into exit status 1 when the run ends.
+// turns into exit status 1 when the run ends. A session file's name is shown
+// once per run and kind of failure, however often it fails.
 #pragma once
 
 extern bool runFailed;
