@@ -26,6 +26,7 @@ cmake --preset release > /dev/null
 cmake --build --preset release -j2 > /dev/null
 tool=$PWD/build/release/tarvex
 generate=$PWD/build/release/generate_log
+appendLoop=$PWD/build/release/append_loop
 
 # Relative paths: an argument that begins with "/" would be taken for options.
 log=$out/dre-$size.log
@@ -101,15 +102,30 @@ row 'tarvex LOG /E /T > OUT' totalsfile catfile
 bytes=$(stat -c %s "$single") row "tarvex SINGLE-LINE > /dev/null ($size MiB, no line feed)" single
 bytes=$(stat -c %s "$oneEntry") row "tarvex ONE-ENTRY > /dev/null ($size MiB, one entry)" oneentry
 
-# Session files: the system calls of 100,000 entries, and their speed.
+# Session files: the system calls of 100,000 entries, and their time against
+# the floor, a bare open, write and close per entry (bench/append_loop.cc).
 scratch=$(mktemp -d)
 relative=$(realpath --relative-to="$scratch" "$entries")
 (cd "$scratch" && strace -c -f -o "$scratch/strace" "$tool" "$relative" /S)
-rm -f "$scratch"/*.LOG
-start=$EPOCHREALTIME
-(cd "$scratch" && "$tool" "$relative" /S)
-end=$EPOCHREALTIME
+splitRuns=$((runs * 2 + 1))
+split_median() {  # COMMAND...: the median seconds of a run in an empty folder
+    local times=() i start end
+    for ((i = 0; i < splitRuns; i++)); do
+        rm -f "$scratch"/*.LOG
+        start=$EPOCHREALTIME
+        (cd "$scratch" && "$@")
+        end=$EPOCHREALTIME
+        times+=("$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.4f", b - a }')")
+    done
+    printf '%s\n' "${times[@]}" | median_of
+}
+toolSplit=$(split_median "$tool" "$relative" /S)
+loopSplit=$(split_median sh -c "exec '$appendLoop' < '$relative'")
 echo
-awk -v s="$start" -v e="$end" 'BEGIN { printf "/S on 100,000 entries: %.3f s, %.0f entries per second; system calls:\n", e - s, 100000 / (e - s) }'
-awk '$NF ~ /^(openat|write|close|read|lseek|newfstatat|fstat)$/ { printf "  %-10s %s\n", $NF, $4 }' "$scratch/strace"
+awk -v t="$toolSplit" -v l="$loopSplit" -v n="$splitRuns" 'BEGIN {
+    printf "/S on 100,000 entries, median of %d runs: %.3f s (%.0f entries per second); ", n, t, 100000 / t
+    printf "a bare open+write+close loop over the same entries: %.3f s; ratio %.2f.\n", l, t / l
+    print "System calls of the /S run:"
+}'
+awk '$NF ~ /^(openat|write|close|read|lseek|newfstatat|fstat)$/ { printf "    %-10s %s\n", $NF, $4 }' "$scratch/strace"
 rm -rf "$scratch"
