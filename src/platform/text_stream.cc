@@ -1,60 +1,40 @@
 #include "platform/text_stream.h"
 
+#include <cassert>
 #include <cstring>
 
-namespace {
+#include "platform/byte_search.h"
 
-constexpr char CtrlZ = 0x1A;
+namespace {
 
 // Large blocks keep the system calls few; a line never needs more than
 // LineBufferSize bytes of them at once (511 characters and a dropped CR).
 constexpr std::size_t InputBlockSize = 128 * 1024;
 constexpr std::size_t OutputBlockSize = 128 * 1024;
 constexpr std::size_t ErrorBlockSize = 4 * 1024;
+constexpr std::size_t SmallestBlockSize = 2 * LineBufferSize;
 
-char inputBlock[InputBlockSize];
-char standardOutputBlock[OutputBlockSize];
-char standardErrorBlock[ErrorBlockSize];
-char appendBlock[OutputBlockSize];
-
-// The C runtimes differ widely in how fast they search memory: glibc's
-// memchr is vectorized, the msvcrt that mingw-w64 links makes no such
-// promise (under Wine its memchr took half of a run). Every block is
-// searched for Ctrl-Z and zero bytes, so on Windows the search is our own.
-const char* findByte(const char* text, std::size_t length, char byte) {
-#if defined(_WIN32) && defined(__SSE2__)
-    const __m128i wanted = _mm_set1_epi8(byte);
-    std::size_t i = 0;
-    for (; i + 64 <= length; i += 64) {
-        const __m128i* at = reinterpret_cast<const __m128i*>(text + i);
-        __m128i a = _mm_cmpeq_epi8(_mm_loadu_si128(at), wanted);
-        __m128i b = _mm_cmpeq_epi8(_mm_loadu_si128(at + 1), wanted);
-        __m128i c = _mm_cmpeq_epi8(_mm_loadu_si128(at + 2), wanted);
-        __m128i d = _mm_cmpeq_epi8(_mm_loadu_si128(at + 3), wanted);
-        if (_mm_movemask_epi8(_mm_or_si128(_mm_or_si128(a, b), _mm_or_si128(c, d))) == 0) continue;
-        std::uint64_t found = static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(a))) |
-                              static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(b))) << 16 |
-                              static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(c))) << 32 |
-                              static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(d))) << 48;
-        return text + i + __builtin_ctzll(found);
-    }
-    for (; i < length; ++i) {
-        if (text[i] == byte) return text + i;
-    }
-    return nullptr;
-#else
-    return static_cast<const char*>(std::memchr(text, byte, length));
-#endif
-}
+std::size_t inputCapacity = InputBlockSize;
+std::size_t outputCapacity = OutputBlockSize;
 
 }  // namespace
 
-void findNextZero(TextInput& input) {
-    const char* zero = findByte(input.block + input.pos, input.end - input.pos, 0);
-    input.nextZero = zero ? static_cast<std::size_t>(zero - input.block) : input.end;
+void limitBlockSizes(std::size_t inputSize, std::size_t outputSize) {
+    auto bounded = [](std::size_t size, std::size_t most) {
+        return size < SmallestBlockSize ? SmallestBlockSize : size > most ? most : size;
+    };
+    inputCapacity = bounded(inputSize, InputBlockSize);
+    outputCapacity = bounded(outputSize, OutputBlockSize);
 }
 
+// ---- Input ----------------------------------------------------------------
+
 namespace {
+
+constexpr char CtrlZ = 0x1A;
+constexpr std::size_t NotFound = static_cast<std::size_t>(-1);
+
+char inputBlock[InputBlockSize];
 
 // Moves the unread rest to the front and reads until a whole line's worth of
 // bytes is there, or a whole line (a pipe may deliver one at a time, and its
@@ -81,14 +61,121 @@ void refill(TextInput& input) {
             input.end += static_cast<std::size_t>(got);
         }
     }
-    findNextZero(input);
+}
+
+// Where a line starts and what a search of its first bytes found: the first
+// line feed and the first zero byte, at offsets from the start, or NotFound.
+struct LineMarks {
+    std::size_t lineFeed = NotFound;
+    std::size_t zero = NotFound;
+};
+
+// Searches the first `window` bytes at the read position. A zero byte is
+// rare, so one pass looks for either, and only a zero found goes on.
+LineMarks markLine(const TextInput& input, std::size_t window) {
+    const char* start = input.block + input.pos;
+    LineMarks marks;
+    const char* found = findEitherByte(start, window, '\n', '\0');
+    if (found && *found == '\0') {
+        marks.zero = static_cast<std::size_t>(found - start);
+        found = findByte(found + 1, window - marks.zero - 1, '\n');
+    }
+    if (found) marks.lineFeed = static_cast<std::size_t>(found - start);
+    return marks;
+}
+
+// Hands out the line that starts at the read position, of the `available`
+// bytes there.
+void takeLine(TextInput& input, Line& line, LineMarks marks, std::size_t available) {
+    char* start = input.block + input.pos;
+    std::size_t lineFeed = marks.lineFeed;
+    std::size_t consumed;
+    std::size_t length;
+    if (lineFeed != NotFound) {
+        consumed = length = lineFeed + 1;
+        if (consumed >= 2 && start[consumed - 2] == '\r') {
+            // Drop the CR: the line now ends with the LF written over it.
+            start[consumed - 2] = '\n';
+            length = consumed - 1;
+        } else if (consumed > MaxLineLength) {
+            consumed = length = MaxLineLength;
+        }
+    } else if (available >= MaxLineLength) {
+        // A full buffer's worth stops the read before it looks further, so
+        // the end-of-file indicator is left for the next read to set.
+        consumed = length = MaxLineLength;
+    } else {
+        consumed = length = available;
+        if (!input.failed) input.eof = true;
+    }
+    line.text = start;
+    line.readLength = length;
+    line.length = marks.zero < length ? marks.zero : length;
+    input.pos += consumed;
 }
 
 }  // namespace
 
+ReadFunction logReadFunction = osRead;
+
+void attachTextInput(TextInput& input, OsHandle handle, ReadFunction read) {
+    input = TextInput{};
+    input.handle = handle;
+    input.read = read;
+    input.block = inputBlock;
+    input.capacity = inputCapacity;
+}
+
+bool openTextInput(TextInput& input, const char* path) {
+    OsHandle handle;
+    if (!osOpenForReading(path, &handle)) return false;
+    attachTextInput(input, handle, logReadFunction);
+    return true;
+}
+
+// Runs once per line. In the common case a whole line's worth of bytes is
+// in the block already; near its end the block is refilled first, and the
+// input may end within the line.
+bool readLine(TextInput& input, Line& line) {
+    std::size_t available = input.end - input.pos;
+    if (available < LineBufferSize) {
+        if (!input.sourceEnded) refill(input);
+        available = input.end - input.pos;
+        if (available == 0) {
+            if (!input.failed) input.eof = true;
+            return false;
+        }
+    }
+    std::size_t window = available < LineBufferSize ? available : LineBufferSize;
+    takeLine(input, line, markLine(input, window), available);
+    return true;
+}
+
+bool closeTextInput(TextInput& input) {
+    return osClose(input.handle);
+}
+
+// ---- Output ---------------------------------------------------------------
+
+namespace {
+
+char standardOutputBlock[OutputBlockSize];
+char standardErrorBlock[ErrorBlockSize];
+char appendBlock[OutputBlockSize];
+
+void attachOutput(TextOutput& output, OsHandle handle, char* buffer, std::size_t capacity) {
+    output.handle = handle;
+    output.buffer = buffer;
+    output.capacity = capacity;
+    output.used = 0;
+    output.failed = false;
+}
+
 // Fills the buffer to the brim before it is written, so that every write but
-// the last is one whole block: a file then grows by whole pages.
-void appendToOutput(TextOutput& output, const char* data, std::size_t size) {
+// the last is one whole block: a file then grows by whole pages. Kept out of
+// line: the per-line writers below, which call it only when the buffer is
+// full, then stay small enough to be folded into the read loop.
+[[gnu::noinline]] void appendToOutput(TextOutput& output, const char* data, std::size_t size) {
     while (!output.failed && output.used + size > output.capacity) {
         std::size_t room = output.capacity - output.used;
         std::memcpy(output.buffer + output.used, data, room);
@@ -102,62 +189,14 @@ void appendToOutput(TextOutput& output, const char* data, std::size_t size) {
     output.used += size;
 }
 
-char* reserveOutput(TextOutput& output, std::size_t size) {
-    if (output.failed || size > output.capacity) return nullptr;
-    if (output.used + size > output.capacity && !flushOutput(output)) return nullptr;
-    return output.buffer + output.used;
-}
-
-namespace {
-
-void attachOutput(TextOutput& output, OsHandle handle, char* buffer, std::size_t capacity) {
-    output.handle = handle;
-    output.buffer = buffer;
-    output.capacity = capacity;
-    output.used = 0;
-    output.failed = false;
-}
-
 }  // namespace
 
 TextOutput standardOutput;
 TextOutput standardError;
 
-void attachTextInput(TextInput& input, OsHandle handle, ReadFunction read) {
-    input = TextInput{};
-    input.handle = handle;
-    input.read = read;
-    input.block = inputBlock;
-    input.capacity = InputBlockSize;
-}
-
-bool openTextInput(TextInput& input, const char* path) {
-    OsHandle handle;
-    if (!osOpenForReading(path, &handle)) return false;
-    attachTextInput(input, handle, osRead);
-    return true;
-}
-
-bool readLineAtBlockEnd(TextInput& input, Line& line) {
-    if (!input.sourceEnded) refill(input);
-    std::size_t available = input.end - input.pos;
-    if (available == 0) {
-        if (!input.failed) input.eof = true;
-        return false;
-    }
-    const char* start = input.block + input.pos;
-    std::size_t window = available < LineBufferSize ? available : LineBufferSize;
-    const char* lineFeed = findByte(start, window, '\n');
-    return takeLine(input, line, lineFeed ? static_cast<std::size_t>(lineFeed - start) : NoLineFeed, available);
-}
-
-bool closeTextInput(TextInput& input) {
-    return osClose(input.handle);
-}
-
 bool openStandardStreams() {
     bool reserved = osReserveStandardHandles();
-    attachOutput(standardOutput, osStandardOutput(), standardOutputBlock, OutputBlockSize);
+    attachOutput(standardOutput, osStandardOutput(), standardOutputBlock, outputCapacity);
     attachOutput(standardError, osStandardError(), standardErrorBlock, ErrorBlockSize);
     return reserved;
 }
@@ -165,7 +204,7 @@ bool openStandardStreams() {
 bool openAppendOutput(TextOutput& output, const char* path, OsFileIdentity* identity) {
     OsHandle handle;
     if (!osOpenForAppending(path, &handle, identity)) return false;
-    attachOutput(output, handle, appendBlock, OutputBlockSize);
+    attachOutput(output, handle, appendBlock, outputCapacity);
     return true;
 }
 
@@ -213,6 +252,39 @@ void writeHex(TextOutput& output, std::uint32_t value, int minDigits) {
         ++count;
     } while (count < 8 && (value > 0 || count < minDigits));
     appendToOutput(output, digits + 8 - count, static_cast<std::size_t>(count));
+}
+
+// There is nothing to translate, so the bytes are copied as they stand.
+void writeLineText(TextOutput& output, const char* text, std::size_t length) {
+    assert(!std::memchr(text, '\n', length));
+    if (output.used + length <= output.capacity) {
+        std::memcpy(output.buffer + output.used, text, length);
+        output.used += length;
+    } else {
+        appendToOutput(output, text, length);
+    }
+}
+
+void writeLineEnd(TextOutput& output) {
+    if (output.used + 2 <= output.capacity) {
+        output.buffer[output.used] = '\r';
+        output.buffer[output.used + 1] = '\n';
+        output.used += 2;
+    } else {
+        appendToOutput(output, "\r\n", 2);
+    }
+}
+
+char* reserveOutput(TextOutput& output, std::size_t size) {
+    assert(size <= SmallestBlockSize);
+    if (output.failed) return nullptr;
+    if (output.used + size > output.capacity && !flushOutput(output)) return nullptr;
+    return output.buffer + output.used;
+}
+
+void commitOutput(TextOutput& output, char* end) {
+    assert(!std::memchr(output.buffer + output.used, '\n', static_cast<std::size_t>(end - output.buffer) - output.used));
+    output.used = static_cast<std::size_t>(end - output.buffer);
 }
 
 bool flushOutput(TextOutput& output) {
