@@ -1,7 +1,19 @@
-// libFuzzer target: the first byte picks the option letters, the rest is the
-// log. Each input runs in a scratch directory, session files included, and
-// these must always hold:
-//   - nothing is created outside the scratch directory;
+// libFuzzer target: one whole run of the tool (runReport) per input, in a
+// scratch directory. The input is
+//   byte 0: the option letters, one bit each for c s e w i d t f;
+//   byte 1: how many bytes each read of the log delivers at most (0: as
+//           many as asked), so that lines and CR LF pairs are split across
+//           reads;
+//   byte 2: bits 0-3, the size of every block in KiB (0: the full 128 KiB),
+//           so that refills and flushes come after a few lines; bits 4-5,
+//           where standard output goes: a file of its own, the log itself
+//           (appended, as >> does), a file named like a session file
+//           (0042.LOG), or /dev/full;
+//   the rest: the log.
+// After every run these must hold:
+//   - nothing is created outside the scratch directory, and the log is
+//     never written;
+//   - the exit status is 1 exactly when something was reported;
 //   - every line feed written anywhere follows a carriage return;
 //   - in plain mode without the trace letter, each total equals the number
 //     of output lines that begin with its level letter.
@@ -10,6 +22,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -18,16 +31,19 @@
 #include <vector>
 
 #include "app/run_report.h"
-#include "log/log_reader.h"
-#include "log/session_files.h"
 #include "platform/text_stream.h"
 #include "settings/diagnostics.h"
 #include "settings/run_settings.h"
 
 namespace {
 
-std::string base;     // holds only the scratch directory
+std::string base;     // holds only the scratch directory and the two outputs
 std::string scratch;  // the tool's current directory
+
+const char* const LogName = "in.dre";
+const char* const SessionNamedOutput = "0042.LOG";
+
+enum class OutputTarget { OwnFile, TheLog, SessionFile, FullDevice };
 
 std::vector<std::string> listDirectory(const std::string& path) {
     std::vector<std::string> names;
@@ -96,6 +112,60 @@ void removeScratch() {
     rmdir(base.c_str());
 }
 
+std::size_t readPiece = 0;
+
+// Reads the log in pieces of at most readPiece bytes.
+long readInPieces(OsHandle handle, char* buffer, std::size_t size) {
+    return osRead(handle, buffer, std::min(size, readPiece));
+}
+
+int openOutput(OutputTarget target) {
+    switch (target) {
+        case OutputTarget::TheLog: return open(LogName, O_WRONLY | O_APPEND);
+        case OutputTarget::SessionFile: return open(SessionNamedOutput, O_WRONLY | O_CREAT | O_APPEND, 0666);
+        case OutputTarget::FullDevice: return open("/dev/full", O_WRONLY);
+        default: return open((base + "/stdout").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+    }
+}
+
+// The outputs of one run go to files chosen by the input; the blocks are
+// the fuzz target's own, as small as the input asks.
+char outputBlock[128 * 1024];
+char errorBlock[4096];
+
+void attachOutputs(int out, int err, std::size_t blockSize) {
+    standardOutput = TextOutput{out, outputBlock, blockSize, 0, false};
+    standardError = TextOutput{err, errorBlock, sizeof errorBlock, 0, false};
+}
+
+void checkSessionFilesAndTotals(OutputTarget target) {
+    int64_t counts[256] = {};
+    bool plain = !isSet(CommaDelimited) && !runSettings.traceEnabled;
+    for (const std::string& name : listDirectory(scratch)) {
+        if (name == LogName) continue;
+        std::string bytes = readFile(name);
+        checkLineEnds(bytes);
+        if (target == OutputTarget::SessionFile && name == SessionNamedOutput) {
+            if (!isSet(SplitToFiles) && plain) countLineStarts(bytes, counts);
+            continue;
+        }
+        check(isSet(SplitToFiles), "session files only with /S");
+        if (plain) countLineStarts(bytes, counts);
+    }
+    if (target == OutputTarget::OwnFile) {
+        std::string output = readFile(base + "/stdout");
+        checkLineEnds(output);
+        if (plain && !isSet(SplitToFiles)) countLineStarts(output, counts);
+    }
+    if (plain && !runFailed && target != OutputTarget::FullDevice) {
+        const LevelTotals& totals = runSettings.levelTotals;
+        check(counts[static_cast<unsigned char>('E')] == totals.errors, "errors total");
+        check(counts[static_cast<unsigned char>('W')] == totals.warnings, "warnings total");
+        check(counts[static_cast<unsigned char>('I')] == totals.informationals, "informationals total");
+        check(counts[static_cast<unsigned char>('D')] == totals.debugs, "debugs total");
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
@@ -109,69 +179,60 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
-    if (size == 0) return 0;
+    if (size < 3) return 0;
+    std::string options = "/";
+    for (int bit = 0; bit < 8; ++bit) {
+        if (data[0] & (1 << bit)) options += "csewidtf"[bit];
+    }
+    readPiece = data[1];
+    std::size_t blockSize = (data[2] & 0x0F) == 0 ? sizeof outputBlock : (data[2] & 0x0Fu) * 1024;
+    OutputTarget target = static_cast<OutputTarget>((data[2] >> 4) & 3);
+    const uint8_t* log = data + 3;
+    std::size_t logSize = size - 3;
+
     // The fuzzer's own paths (corpus, artifacts) stay relative to where it
     // was started; only the tool runs inside the scratch directory.
     int home = open(".", O_RDONLY | O_DIRECTORY);
     if (home < 0 || chdir(scratch.c_str()) != 0) abort();
     removeEverythingIn(scratch);
-    writeFile("in.dre", data + 1, size - 1);
+    writeFile(LogName, log, logSize);
 
-    std::string options = "/";
-    for (int bit = 0; bit < 8; ++bit) {
-        if (data[0] & (1 << bit)) options += "csewidtf"[bit];
-    }
     runSettings = RunSettings{};
     runFailed = false;
+    forgetReportedNames();
+    limitBlockSizes(blockSize, blockSize);
+    logReadFunction = readPiece == 0 ? osRead : readInPieces;
+    TextOutput savedOutput = standardOutput;
+    TextOutput savedError = standardError;
+    int out = openOutput(target);
+    int err = open((base + "/stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+    if (out < 0 || err < 0) abort();
+    attachOutputs(out, err, std::min(blockSize, sizeof outputBlock));
+
     char program[] = "tarvex";
     char path[] = "in.dre";
     char* arguments[] = {program, path, options.data(), nullptr};
-    parseOptions(3, arguments);
+    int status = runReport(3, arguments);
 
-    // Standard output and standard error go to files of the scratch
-    // directory, kept out of the way of the session files.
-    TextOutput savedOutput = standardOutput;
-    TextOutput savedError = standardError;
-    static char outputBlock[65536];
-    static char errorBlock[4096];
-    int out = open((base + "/stdout").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
-    int err = open((base + "/stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
-    standardOutput = TextOutput{out, outputBlock, sizeof outputBlock, 0, false};
-    standardError = TextOutput{err, errorBlock, sizeof errorBlock, 0, false};
-
-    TextInput log;
-    check(openTextInput(log, path), "the log opens");
-    guardSessionFilesAgainst(log.handle);
-    readLog(log);
-    closeTextInput(log);
-    closeOutput(standardOutput);
-    closeOutput(standardError);
+    close(out);
+    close(err);
     standardOutput = savedOutput;
     standardError = savedError;
+    logReadFunction = osRead;
 
-    std::vector<std::string> outside = listDirectory(base);
-    check(outside.size() == 3, "nothing but scratch, stdout and stderr beside the scratch directory");
-
-    std::string output = readFile(base + "/stdout");
-    checkLineEnds(output);
-    checkLineEnds(readFile(base + "/stderr"));
-    int64_t counts[256] = {};
-    bool plain = !isSet(CommaDelimited) && !runSettings.traceEnabled;
-    std::vector<std::string> files = listDirectory(scratch);
-    for (const std::string& name : files) {
-        if (name == "in.dre") continue;
-        check(isSet(SplitToFiles), "session files only with /S");
-        std::string bytes = readFile(name);
-        checkLineEnds(bytes);
-        if (plain) countLineStarts(bytes, counts);
+    for (const std::string& name : listDirectory(base)) {
+        check(name == "scratch" || name == "stdout" || name == "stderr",
+              "nothing but scratch, stdout and stderr beside the scratch directory");
     }
-    if (plain && !isSet(SplitToFiles)) countLineStarts(output, counts);
-    if (plain && !runFailed) {
-        const LevelTotals& totals = runSettings.levelTotals;
-        check(counts['E'] == totals.errors, "errors total");
-        check(counts['W'] == totals.warnings, "warnings total");
-        check(counts['I'] == totals.informationals, "informationals total");
-        check(counts['D'] == totals.debugs, "debugs total");
+    check(status == (runFailed ? 1 : 0), "exit status 1 exactly when something was reported");
+    if (target != OutputTarget::TheLog) {
+        check(readFile(LogName) == std::string(reinterpret_cast<const char*>(log), logSize), "the log is never written");
+    }
+    checkLineEnds(readFile(base + "/stderr"));
+    checkSessionFilesAndTotals(target);
+    if (target == OutputTarget::TheLog) {
+        check(status == 1 && readFile(LogName) == std::string(reinterpret_cast<const char*>(log), logSize),
+              "output appended to the log is refused before anything is written");
     }
     if (fchdir(home) != 0) abort();
     close(home);

@@ -58,6 +58,7 @@ std::string scratchFileName(const char* purpose) {
 void resetRunState() {
     runSettings = RunSettings{};
     runFailed = false;
+    forgetReportedNames();
 }
 
 void beginCapture() {

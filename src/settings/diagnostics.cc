@@ -44,6 +44,11 @@ bool isFirstFailure(NameTable& table, const char* name) {
 
 }  // namespace
 
+void forgetReportedNames() {
+    namesNotOpened.count = 0;
+    namesNotWritten.count = 0;
+}
+
 void reportLogOpenFailure(const char* path) {
     report("Unable to open Log File <", path, ">. Exiting.\n");
 }

@@ -12,3 +12,7 @@ void reportSessionFileOpenFailure(const char* name);
 void reportSessionFileWriteFailure(const char* name);
 void reportStandardOutputFailure();
 void reportStandardOutputIsTheLog(const char* path);
+
+// For tests and the fuzz target, which perform many runs in one process:
+// every name may be reported again.
+void forgetReportedNames();
