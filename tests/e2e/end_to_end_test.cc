@@ -413,7 +413,7 @@ TEST_P(EndToEnd, Case) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, EndToEnd, testing::ValuesIn(loadCases()),
-                         [](const testing::TestParamInfo<Case>& info) { return info.param.name; });
+                         [](const testing::TestParamInfo<Case>& param) { return param.param.name; });
 
 
 // ---- Faults the table cannot set up ----------------------------------------
