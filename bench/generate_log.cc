@@ -63,8 +63,8 @@ std::size_t writeEntry(std::string& out) {
         n = std::snprintf(line, sizeof line, "%c %04u %02u%02u-%02u:%02u:%02u ", levelLetter(), session, month, day,
                           hour, minute, second);
     } else {
-        n = std::snprintf(line, sizeof line, "%c %04u %02u-%02u %02u:%02u:%02u ", levelLetter(), session, month,
-                          day, hour, minute, second);
+        n = std::snprintf(line, sizeof line, "%c %04u %02u-%02u %02u:%02u:%02u ", levelLetter(), session, month, day,
+                          hour, minute, second);
     }
     n += std::snprintf(line + n, sizeof line - n, Messages[below(8)], below(5000), below(100), below(100));
     out.append(line, static_cast<std::size_t>(n));

@@ -226,7 +226,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     }
     check(status == (runFailed ? 1 : 0), "exit status 1 exactly when something was reported");
     if (target != OutputTarget::TheLog) {
-        check(readFile(LogName) == std::string(reinterpret_cast<const char*>(log), logSize), "the log is never written");
+        check(readFile(LogName) == std::string(reinterpret_cast<const char*>(log), logSize),
+              "the log is never written");
     }
     checkLineEnds(readFile(base + "/stderr"));
     checkSessionFilesAndTotals(target);

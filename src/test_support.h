@@ -25,7 +25,6 @@ void writeWholeFile(const std::string& path, const std::string& bytes);
 
 // Reads from `bytes`, delivering at most `chunk` bytes per system read; when
 // `failAfter` is set, a read after that many bytes fails.
-void attachScriptedInput(TextInput& input, const std::string& bytes, std::size_t chunk,
-                         long failAfter = -1);
+void attachScriptedInput(TextInput& input, const std::string& bytes, std::size_t chunk, long failAfter = -1);
 // How many bytes the scripted input has delivered so far.
 std::size_t scriptedBytesDelivered();

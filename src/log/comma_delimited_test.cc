@@ -17,7 +17,8 @@ std::string rendered(std::string trimmedLine) {
 
 TEST(CommaDelimited, ColumnsAreCutAtFixedPositions) {
     const std::pair<const char*, const char*> cases[] = {
-        {"I 0042 1120-12:03:55 Replicated 12 documents", "\"I\",\"0042\",\"1120\",\"12:03:55\",\"Replicated 12 documents"},
+        {"I 0042 1120-12:03:55 Replicated 12 documents",
+         "\"I\",\"0042\",\"1120\",\"12:03:55\",\"Replicated 12 documents"},
         {"W 0007 11-20 12:03:55 Retrying", "\"W\",\"0007\",\"11-20\",\"12:03:55\",\"Retrying"},
         {"E 0001 11-2-12:03:55 both", "\"E\",\"0001\",\"11-2\",\"12:03:55\",\"both"},
         {"E 0001 1120-", "\"E\",\"0001\",\"1120\",\"\",\""},

@@ -37,12 +37,10 @@ bool equalsIgnoringCase(const char* text, std::size_t length, const char* upperC
     return true;
 }
 
+// Control characters and the characters Windows keeps for paths and
+// wildcards. (A zero byte never reaches here: it ends the name.)
 bool isAcceptableNameCharacter(unsigned char c) {
-    if (c < 0x20) return false;
-    switch (c) {
-        case '<': case '>': case ':': case '"': case '/': case '\\': case '|': case '?': case '*': return false;
-        default: return true;
-    }
+    return c >= 0x20 && !std::strchr("<>:\"/\\|?*", c);
 }
 
 bool isDeviceName(const char* base, std::size_t length) {

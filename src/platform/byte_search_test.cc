@@ -50,8 +50,8 @@ TEST(ByteSearch, MatchesANaiveLoopAtEveryOffsetAndLength) {
                     bool secondFirst = s.findsSecond && at % 2 == 1;
                     buffer[start + at] = secondFirst ? '\0' : '\n';
                     if (at + 7 < length) buffer[start + at + 7] = secondFirst ? '\n' : '\0';
-                    const char* expected = s.findsSecond ? naiveFind(text, length, '\n', '\0')
-                                                         : naiveFind(text, length, '\n', '\n');
+                    const char* expected =
+                        s.findsSecond ? naiveFind(text, length, '\n', '\0') : naiveFind(text, length, '\n', '\n');
                     ASSERT_EQ(s.search(text, length, '\n', '\0'), expected)
                         << s.name << ": start " << start << ", length " << length << ", at " << at;
                     buffer[start + at] = 'x';

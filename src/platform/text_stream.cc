@@ -283,7 +283,8 @@ char* reserveOutput(TextOutput& output, std::size_t size) {
 }
 
 void commitOutput(TextOutput& output, char* end) {
-    assert(!std::memchr(output.buffer + output.used, '\n', static_cast<std::size_t>(end - output.buffer) - output.used));
+    assert(
+        !std::memchr(output.buffer + output.used, '\n', static_cast<std::size_t>(end - output.buffer) - output.used));
     output.used = static_cast<std::size_t>(end - output.buffer);
 }
 

@@ -55,7 +55,10 @@ const LineCase lineCases[] = {
     {"last line without lf", "E 1\nW 2", {"E 1\n", "W 2"}},
     {"ctrl-z ends the input", "E 1\nW 2\x1aI 3\n", {"E 1\n", "W 2"}},
     {"ctrl-z after a line end", "E 1\r\n\x1a\r\nI 3\n", {"E 1\n"}},
-    {"ctrl-z first", "\x1a" "E 1\n", {}},
+    {"ctrl-z first",
+     "\x1a"
+     "E 1\n",
+     {}},
     {"empty", "", {}},
     {"long line cut after 511", b600 + "\n", {std::string(511, 'b'), std::string(89, 'b') + "\n"}},
     {"exactly 511 and lf", a511 + "\n", {a511, "\n"}},

@@ -5,14 +5,13 @@
 // TARVEX_BIN names another binary to run (the Windows build, say), and
 // TARVEX_LAUNCHER a command to run it with (such as Wine), split at spaces.
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -295,8 +294,8 @@ std::vector<std::string> commandLine(const std::vector<std::string>& arguments, 
 
 // In the child: standard input from /dev/null, the outputs as the options
 // say, then into the work directory.
-void setUpChild(const std::string& work, const std::string& out, const std::string& err, bool outToWork,
-                bool errToWork, const RunOptions& options) {
+void setUpChild(const std::string& work, const std::string& out, const std::string& err, bool outToWork, bool errToWork,
+                const RunOptions& options) {
     int in = open("/dev/null", O_RDONLY);
     int o = options.outputDescriptor >= 0
                 ? options.outputDescriptor
@@ -414,7 +413,6 @@ TEST_P(EndToEnd, Case) {
 
 INSTANTIATE_TEST_SUITE_P(Table, EndToEnd, testing::ValuesIn(loadCases()),
                          [](const testing::TestParamInfo<Case>& param) { return param.param.name; });
-
 
 // ---- Faults the table cannot set up ----------------------------------------
 
