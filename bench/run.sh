@@ -4,6 +4,8 @@
 #
 #   bench/run.sh [MiB]        the size of the generated log, 1024 by default
 #   RUNS=5 bench/run.sh       runs per command (the median is shown)
+#   TOOL=path bench/run.sh    measures another build of the tool (an older
+#                             one, for a before-and-after table)
 #
 # The logs are generated into bench/out/ and reused; the page cache holds
 # them during the run (the machine needs the RAM for that).
@@ -24,7 +26,7 @@ fi
 
 cmake --preset release > /dev/null
 cmake --build --preset release -j2 > /dev/null
-tool=$PWD/build/release/tarvex
+tool=$(realpath "${TOOL:-build/release/tarvex}")
 generate=$PWD/build/release/generate_log
 appendLoop=$PWD/build/release/append_loop
 
